@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace link {
+namespace linkframe {
 
 std::uint8_t Lrc(std::string_view data)
 {
@@ -51,4 +51,4 @@ ParsedFrame ParseFrame(std::string_view bytes)
     return result;
 }
 
-} // namespace link
+} // namespace linkframe

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace link {
+namespace linkframe {
 
 constexpr char STX = 0x02;
 constexpr char ENQ = 0x05;
@@ -38,4 +38,4 @@ struct ParsedFrame {
 // Looks at the start of bytes for one frame.
 ParsedFrame ParseFrame(std::string_view bytes);
 
-} // namespace link
+} // namespace linkframe
