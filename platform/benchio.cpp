@@ -3,10 +3,12 @@
 #include <QFile>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <pty.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -209,6 +211,27 @@ int Poll(std::vector<PollEntry> &entries, std::chrono::milliseconds timeout) {
         entries[i].HungUp = (handles[i].revents & (POLLHUP | POLLERR)) != 0;
     }
     return 0;
+}
+
+static sigset_t TerminationSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+void BlockTerminationSignals() {
+    const sigset_t signals = TerminationSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+bool WaitForTerminationSignal(std::chrono::milliseconds timeout) {
+    const sigset_t signals = TerminationSignals();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timespec wait{static_cast<time_t>(seconds.count()),
+                        static_cast<long>((timeout - seconds).count() * 1000000)};
+    return sigtimedwait(&signals, nullptr, &wait) > 0;
 }
 
 int MakeSymlink(const QString &target, const QString &link) {

@@ -80,6 +80,12 @@ struct PollEntry {
 // Waits until one of the handles is ready or the time-out passes.
 int Poll(std::vector<PollEntry> &entries, std::chrono::milliseconds timeout);
 
+// Keeps SIGINT and SIGTERM from ending the process, in this thread and the threads it starts
+// afterwards, so that WaitForTerminationSignal can take them.
+void BlockTerminationSignals();
+// True when SIGINT or SIGTERM came within the time-out.
+bool WaitForTerminationSignal(std::chrono::milliseconds timeout);
+
 int MakeSymlink(const QString &target, const QString &link);
 // Removes a file or link; a missing one is no error.
 int RemoveFile(const QString &path);

@@ -1,6 +1,7 @@
 #include "serial/devicenotification.h"
 
 #include "platform/portnames.h"
+#include "serial/serialports.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -75,9 +76,8 @@ private:
             if (link.contains(QLatin1Char('.')))
                 continue;
             const QString path = folder.filePath(link);
-            QFile kind(path + QStringLiteral(".kind"));
-            const bool usb = kind.open(QIODevice::ReadOnly) && kind.readAll().trimmed() == "usb";
-            now.insert(path, usb);
+            TBenchPortInfo info;
+            now.insert(path, ReadBenchPortInfo(path, info) && info.Kind == QLatin1String("usb"));
         }
         for (auto it = FBenchPorts.cbegin(); it != FBenchPorts.cend(); ++it) {
             if (!now.contains(it.key()))
