@@ -13,7 +13,7 @@ namespace {
 constexpr std::pair<const char *, LinkSession::Fault> faultNames[] = {
     {"none", LinkSession::Fault::None},         {"nak", LinkSession::Fault::NakFrames},
     {"badlrc", LinkSession::Fault::BadLrc},     {"silent", LinkSession::Fault::Silent},
-    {"short", LinkSession::Fault::ShortAnswer},
+    {"short", LinkSession::Fault::ShortAnswer}, {"noise", LinkSession::Fault::Noise},
 };
 
 } // namespace
@@ -65,7 +65,9 @@ void LinkSession::ReceiveControl(PortLink &port, char byte) {
     case linkframe::ENQ:
         if (FFault == Fault::Silent)
             break;
-        if (FPending.empty())
+        if (FFault == Fault::Noise)
+            port.Send(std::string_view("\xFF\x00\xFF", 3));
+        else if (FPending.empty())
             port.Send(std::string(1, linkframe::NAK));
         else
             SendAnswer(port);

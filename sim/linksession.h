@@ -28,6 +28,7 @@ public:
         BadLrc,      // every answer goes out with a wrong check byte
         Silent,      // nothing is answered at all
         ShortAnswer, // answers lose their last byte (the check byte) on the way
+        Noise,       // ENQ is answered with bytes that mean nothing
     };
 
     explicit LinkSession(CommandHandler handler,
@@ -42,7 +43,7 @@ public:
     Fault CurrentFault() const { return FFault; }
     void SetFault(Fault fault) { FFault = fault; }
     // The faults' names in the control interface: "none", "nak", "badlrc", "silent",
-    // "short".
+    // "short", "noise".
     static std::optional<Fault> FaultFromName(std::string_view name);
     static const char *FaultName(Fault fault);
 

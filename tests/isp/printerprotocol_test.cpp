@@ -89,10 +89,9 @@ TEST_F(PrinterProtocolTest, LinkFaults) {
         const char *Fault;
         QString Outcome;
     } cases[] = {
-        {"nak", QStringLiteral("Нет связи")},
-        {"badlrc", QStringLiteral("Нет связи")},
-        {"silent", QStringLiteral("Нет связи")},
-        {"short", QStringLiteral("port: нет связи")},
+        {"nak", QStringLiteral("Нет связи")},    {"badlrc", QStringLiteral("Нет связи")},
+        {"silent", QStringLiteral("Нет связи")}, {"short", QStringLiteral("port: нет связи")},
+        {"noise", QStringLiteral("Нет связи")},
     };
     for (const auto &c : cases) {
         ASSERT_EQ(bench.Execute(std::string("p1 fault ") + c.Fault), "ok");

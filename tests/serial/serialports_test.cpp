@@ -1,4 +1,5 @@
 // Port enumeration with the bench's ports, and the text rules of names from other systems.
+#include "serial/devicenotification.h"
 #include "serial/serialports.h"
 #include "sim/bench.h"
 #include "tests/support/printers.h"
@@ -76,6 +77,49 @@ TEST(SerialPortEnumeration, ListsTheBenchPortsWithTheirKind) {
     ports.Enumerate();
     EXPECT_GE(ports.IndexOfComNumber(301), 0);
     EXPECT_EQ(ports.IndexOfComNumber(302), -1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DeviceNotification, RoutesSystemEventsToTheirHandlers) {
+    TDeviceNotification notification;
+    QStringList seen;
+    notification.SetOnDeviceChange([&](int code, const QString &node) {
+        seen << QStringLiteral("device %1 %2").arg(node).arg(code, 0, 16);
+    });
+    notification.SetOnUSBChange([&](const QString &name, int code) {
+        seen << QStringLiteral("usb %1 %2").arg(name).arg(code, 0, 16);
+    });
+    notification.SetOnPortChange([&](const QString &names, int code) {
+        seen << QStringLiteral("port %1%2").arg(names).arg(code, 0, 16);
+    });
+    platform::DeviceEvent adapter;
+    adapter.Kind = platform::DeviceEvent::Action::Arrival;
+    adapter.DeviceNode = QStringLiteral("/dev/ttyUSB0");
+    adapter.UsbDevice = QStringLiteral("/sys/devices/pci0000:00/usb1/1-1");
+    adapter.Vid = 0x0403;
+    adapter.Pid = 0x6001;
+    platform::DeviceEvent uart;
+    uart.Kind = platform::DeviceEvent::Action::Removal;
+    uart.DeviceNode = QStringLiteral("/dev/ttyS0");
+
+    notification.DeviceChanged(adapter);
+    EXPECT_TRUE(seen.isEmpty());
+
+    notification.InstallUSB();
+    notification.InstallHandle(QStringLiteral("/dev/ttyS0"));
+    notification.DeviceChanged(adapter);
+    notification.DeviceChanged(uart);
+    EXPECT_EQ(seen, QStringList({QStringLiteral("usb /sys/devices/pci0000:00/usb1/1-1 8000"),
+                                 QStringLiteral("port ttyUSB0\r\n8000"),
+                                 QStringLiteral("device /dev/ttyS0 8004")}));
+    seen.clear();
+    notification.Uninstall();
+    notification.DeviceChanged(adapter);
+    notification.DeviceChanged(uart);
+    EXPECT_TRUE(seen.isEmpty());
 }
 
 } // namespace
