@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+
 #include <exception>
 #include <string>
 
@@ -9,7 +10,9 @@ class Exception : public std::exception {
 public:
     explicit Exception(QString message)
         : FMessage(std::move(message))
-        , FUtf8(FMessage.toStdString()) {}
+        , FUtf8(FMessage.toStdString())
+    {
+    }
     const QString &Message() const noexcept { return FMessage; }
     const char *what() const noexcept override { return FUtf8.c_str(); }
 
@@ -22,7 +25,9 @@ private:
 class EAbort : public Exception {
 public:
     explicit EAbort(QString message = QStringLiteral("Операция отменена"))
-        : Exception(std::move(message)) {}
+        : Exception(std::move(message))
+    {
+    }
 };
 
 // Bad hexadecimal text or an index outside a collection.
@@ -32,7 +37,8 @@ public:
 };
 
 // The message of any exception a worker or loader catches, for logs and failed states.
-inline QString ExceptionMessage(const std::exception &e) {
+inline QString ExceptionMessage(const std::exception &e)
+{
     if (const auto *own = dynamic_cast<const Exception *>(&e))
         return own->Message();
     return QString::fromUtf8(e.what());

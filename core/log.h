@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+
 #include <functional>
 #include <mutex>
 #include <string_view>
