@@ -101,7 +101,11 @@ QDomDocument XmlLoadDocument(const QString &FileName) {
 void XmlSaveDocument(const QDomDocument &Document, const QString &FileName) {
     QSaveFile file(FileName);
     const QByteArray bytes = Document.toByteArray(IndentSpaces);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // Unbuffered, so that a short write (a full disk) shows here: a buffered flush at commit
+    // can lose it and rename a truncated file over the old one.
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                         file.write(bytes) == bytes.size() && file.commit();
+    if (!written)
         throw Exception(QStringLiteral("Не удалось записать файл \"%1\": %2")
                             .arg(FileName, file.errorString()));
 }
