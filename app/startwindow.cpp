@@ -5,16 +5,16 @@
 
 #include <QListWidget>
 
-TStartWindow::TStartWindow()
-    : FDevicesList(new QListWidget(this)) {
+TStartWindow::TStartWindow() {
     GlobalLog().SetEnabled(true);
     GlobalLog().SetDailyLogs(true);
     setWindowTitle(QStringLiteral("Kalibra v") + GetVersionText());
+    auto *devicesList = new QListWidget(this);
     TDevices &devices = AppManager().Devices();
     for (int i = 0; i < devices.Count(); ++i)
-        FDevicesList->addItem(devices.Items(i).Name());
-    FDevicesList->setCurrentRow(0);
-    setCentralWidget(FDevicesList);
+        devicesList->addItem(devices.Items(i).Name());
+    devicesList->setCurrentRow(0);
+    setCentralWidget(devicesList);
 }
 
 TStartWindow::~TStartWindow() {

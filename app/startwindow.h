@@ -2,8 +2,6 @@
 
 #include <QMainWindow>
 
-class QListWidget;
-
 // The main window until the wizard's own arrives: switches the log to daily files, shows the
 // caption and lists the catalog, which is what first creates the application manager.
 class TStartWindow : public QMainWindow {
@@ -12,7 +10,4 @@ class TStartWindow : public QMainWindow {
 public:
     TStartWindow();
     ~TStartWindow() override;
-
-private:
-    QListWidget *FDevicesList;
 };
