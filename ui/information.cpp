@@ -8,8 +8,7 @@
 
 namespace {
 
-QByteArray ToPng(const QPixmap &Picture)
-{
+QByteArray ToPng(const QPixmap &Picture) {
     QByteArray Data;
     QBuffer Stream(&Data);
     if (!Stream.open(QIODevice::WriteOnly) || !Picture.save(&Stream, "PNG"))
@@ -20,28 +19,24 @@ QByteArray ToPng(const QPixmap &Picture)
 } // namespace
 
 TInformationBrowser::TInformationBrowser(QWidget *Parent)
-    : QTextBrowser(Parent)
-{
-}
+    : QTextBrowser(Parent) {}
 
-QVariant TInformationBrowser::loadResource(int Type, const QUrl &Name)
-{
+QVariant TInformationBrowser::loadResource(int Type, const QUrl &Name) {
     if (Type != QTextDocument::ImageResource)
         return QTextBrowser::loadResource(Type, Name);
     bool IsNumber = false;
     int Index = Name.toString().toInt(&IsNumber);
     if (!IsNumber)
         Index = -1;
-    if (Index < 0 || Index >= static_cast<int>(ImageCollection.size())
-        || ImageCollection[static_cast<std::size_t>(Index)].isEmpty())
+    if (Index < 0 || Index >= static_cast<int>(ImageCollection.size()) ||
+        ImageCollection[static_cast<std::size_t>(Index)].isEmpty())
         return QVariant();
     return ImageCollection[static_cast<std::size_t>(Index)];
 }
 
 TfmInformation::TfmInformation(QWidget *AOwner)
     : TPage(AOwner)
-    , Html(new TInformationBrowser(this))
-{
+    , Html(new TInformationBrowser(this)) {
     Html->setObjectName(QStringLiteral("Html"));
     Html->setFont(QFont(QStringLiteral("Times New Roman")));
     Html->setFrameShape(QFrame::StyledPanel);
@@ -56,15 +51,13 @@ TfmInformation::TfmInformation(QWidget *AOwner)
     });
 }
 
-void TfmInformation::SetOnLink(TLinkEvent Value)
-{
+void TfmInformation::SetOnLink(TLinkEvent Value) {
     FOnLink = std::move(Value);
     // A handled link is never followed by the viewer itself.
     Html->setOpenLinks(!FOnLink);
 }
 
-void TfmInformation::DoShow()
-{
+void TfmInformation::DoShow() {
     Html->setHtml(FHTMLText);
     UIController().EnablePrevNext();
     UIController().EnableHome(true);

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QTextBrowser>
-
 #include <functional>
 #include <vector>
 
@@ -20,7 +19,6 @@ public:
     // PNG data of the pictures an img element names by index.
     std::vector<QByteArray> ImageCollection;
 
-protected:
     QVariant loadResource(int Type, const QUrl &Name) override;
 };
 

@@ -24,25 +24,24 @@
 
 namespace {
 
-TfmMain::TDriverPropertiesHook &DriverPropertiesHook()
-{
+TfmMain::TDriverPropertiesHook &DriverPropertiesHook() {
     static TfmMain::TDriverPropertiesHook Hook;
     return Hook;
 }
 
-QString BaseCaption() { return QStringLiteral("Kalibra") + QStringLiteral(" v") + GetVersionText(); }
+QString BaseCaption() {
+    return QStringLiteral("Kalibra") + QStringLiteral(" v") + GetVersionText();
+}
 
 // "Short|Long" hints: the short part is the tooltip, the long one the status tip.
-void SetHint(QWidget *Widget, const QString &Hint)
-{
+void SetHint(QWidget *Widget, const QString &Hint) {
     const qsizetype Bar = Hint.indexOf(QLatin1Char('|'));
     Widget->setToolTip(Bar < 0 ? Hint : Hint.left(Bar));
     Widget->setStatusTip(Bar < 0 ? Hint : Hint.mid(Bar + 1));
 }
 
 QToolButton *NewFlatButton(QWidget *Parent, const char *Name, const QPixmap &Glyph,
-                           const QString &Hint)
-{
+                           const QString &Hint) {
     auto *Button = new QToolButton(Parent);
     Button->setObjectName(QLatin1String(Name));
     Button->setFixedSize(36, 36);
@@ -53,8 +52,7 @@ QToolButton *NewFlatButton(QWidget *Parent, const char *Name, const QPixmap &Gly
     return Button;
 }
 
-QFrame *NewBevel(QWidget *Parent)
-{
+QFrame *NewBevel(QWidget *Parent) {
     auto *Line = new QFrame(Parent);
     Line->setFrameShape(QFrame::HLine);
     Line->setFrameShadow(QFrame::Sunken);
@@ -62,9 +60,8 @@ QFrame *NewBevel(QWidget *Parent)
 }
 
 // Runs a handler whose errors would otherwise reach the event loop.
-template<class THandler>
-void WithErrorBox(THandler Handler)
-{
+template <class THandler>
+void WithErrorBox(THandler Handler) {
     try {
         Handler();
     } catch (const EAbort &) {
@@ -76,8 +73,7 @@ void WithErrorBox(THandler Handler)
 } // namespace
 
 TfmMain::TfmMain(QWidget *Parent)
-    : QMainWindow(Parent)
-{
+    : QMainWindow(Parent) {
     GlobalLog().SetEnabled(true);
     GlobalLog().SetDailyLogs(true);
 
@@ -131,8 +127,8 @@ TfmMain::TfmMain(QWidget *Parent)
     connect(btnMenu, &QToolButton::clicked, this, [this] { MenuClick(); });
     connect(btnExit, &QToolButton::clicked, this, [this] { close(); });
     // Queued: the click refills the list it came from.
-    connect(lvSteps, &QListWidget::itemClicked, this, [this] { StepsClick(); },
-            Qt::QueuedConnection);
+    connect(
+        lvSteps, &QListWidget::itemClicked, this, [this] { StepsClick(); }, Qt::QueuedConnection);
 
     TUIController &Controller = UIController();
     Controller.SetOnUpdate([this] { DoPageUpdate(); });
@@ -143,14 +139,12 @@ TfmMain::TfmMain(QWidget *Parent)
     DoPageUpdate();
 }
 
-TfmMain::~TfmMain()
-{
+TfmMain::~TfmMain() {
     FreeUIController();
     FreeAppManager();
 }
 
-void TfmMain::BuildHeader(QWidget *Parent)
-{
+void TfmMain::BuildHeader(QWidget *Parent) {
     pnlTop = new QFrame(Parent);
     pnlTop->setObjectName(QStringLiteral("pnlTop"));
     pnlTop->setFixedHeight(57);
@@ -171,8 +165,7 @@ void TfmMain::BuildHeader(QWidget *Parent)
     Layout->addWidget(lblTop, 1, Qt::AlignVCenter);
 }
 
-void TfmMain::BuildBottomBar(QWidget *Parent)
-{
+void TfmMain::BuildBottomBar(QWidget *Parent) {
     pnlBottom = new QFrame(Parent);
     pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
     pnlBottom->setFixedHeight(53);
@@ -218,19 +211,16 @@ void TfmMain::BuildBottomBar(QWidget *Parent)
     Layout->addWidget(pnlBRight, 0, Qt::AlignBottom);
 }
 
-void TfmMain::SetDriverPropertiesHook(TDriverPropertiesHook AHook)
-{
+void TfmMain::SetDriverPropertiesHook(TDriverPropertiesHook AHook) {
     DriverPropertiesHook() = std::move(AHook);
 }
 
-void TfmMain::DoPageUpdate()
-{
+void TfmMain::DoPageUpdate() {
     show();
     ShowPage(UIController().Page());
 }
 
-void TfmMain::ShowPage(TPage *APage)
-{
+void TfmMain::ShowPage(TPage *APage) {
     if (!APage)
         return;
     const TUIController &Controller = UIController();
@@ -263,20 +253,18 @@ void TfmMain::ShowPage(TPage *APage)
     FPage->Run();
 }
 
-void TfmMain::FillSteps()
-{
+void TfmMain::FillSteps() {
     const TUIController &Controller = UIController();
     const TDeviceTask *Task = Controller.GetCurrentTask();
     const QSignalBlocker Blocker(lvSteps);
     lvSteps->clear();
     for (int Index = 0; Index < Task->Pages().Count(); ++Index)
-        lvSteps->addItem(QString::number(Index + 1) + QStringLiteral(". ")
-                         + Task->Pages().Items(Index)->Caption());
+        lvSteps->addItem(QString::number(Index + 1) + QStringLiteral(". ") +
+                         Task->Pages().Items(Index)->Caption());
     lvSteps->setCurrentRow(Controller.StepNumber() - 1);
 }
 
-void TfmMain::DoButtonUpdate(TButtonEventType EventType, bool Value)
-{
+void TfmMain::DoButtonUpdate(TButtonEventType EventType, bool Value) {
     switch (EventType) {
     case TButtonEventType::etNextEnable:
         btnNext->setEnabled(Value);
@@ -300,13 +288,11 @@ void TfmMain::DoButtonUpdate(TButtonEventType EventType, bool Value)
     }
 }
 
-void TfmMain::DoUpdateAppCaption(const QString &Text)
-{
+void TfmMain::DoUpdateAppCaption(const QString &Text) {
     setWindowTitle(Text.isEmpty() ? BaseCaption() : BaseCaption() + QStringLiteral(": ") + Text);
 }
 
-void TfmMain::keyPressEvent(QKeyEvent *Event)
-{
+void TfmMain::keyPressEvent(QKeyEvent *Event) {
     // A main window has no default button of its own: Enter presses the one the pages chose.
     const bool Enter = Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter;
     if (Enter && btnNext->isDefault() && btnNext->isEnabled()) {
@@ -316,8 +302,7 @@ void TfmMain::keyPressEvent(QKeyEvent *Event)
     QMainWindow::keyPressEvent(Event);
 }
 
-void TfmMain::HomeClick()
-{
+void TfmMain::HomeClick() {
     if (!UserPrompts().Ask(QStringLiteral("Внимание!"), QStringLiteral("Вернуться в начало?"),
                            TPromptIcon::Question, true))
         return;
@@ -327,31 +312,27 @@ void TfmMain::HomeClick()
     Controller.EnableNextOnly();
 }
 
-void TfmMain::MenuClick()
-{
+void TfmMain::MenuClick() {
     pmMain->actions().constFirst()->setEnabled(static_cast<bool>(DriverPropertiesHook()));
     pmMain->popup(centralWidget()->mapToGlobal(QPoint(pnlBRight->x(), pnlBottom->y() - 30)));
 }
 
-void TfmMain::DriverPropertiesClick()
-{
+void TfmMain::DriverPropertiesClick() {
     if (DriverPropertiesHook())
         WithErrorBox([this] { DriverPropertiesHook()(this); });
 }
 
-void TfmMain::StepsClick()
-{
+void TfmMain::StepsClick() {
     if (lvSteps->selectedItems().isEmpty())
         return;
     const int Row = lvSteps->currentRow();
     WithErrorBox([Row] { UIController().SetStep(Row + 1); });
 }
 
-void TfmMain::closeEvent(QCloseEvent *Event)
-{
+void TfmMain::closeEvent(QCloseEvent *Event) {
     if (!UserPrompts().Ask(QStringLiteral("Выход из приложения"),
-                           QStringLiteral("Вы действительно хотите выйти?"),
-                           TPromptIcon::Question, false)) {
+                           QStringLiteral("Вы действительно хотите выйти?"), TPromptIcon::Question,
+                           false)) {
         Event->ignore();
         return;
     }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "ui/page.h"
 #include "ui/uicontroller.h"
 
 #include <QMainWindow>
 #include <QPointer>
-
 #include <functional>
 
 class QFrame;
@@ -13,7 +13,6 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QToolButton;
-class TPage;
 
 // The single main window: header with icon and step title, the steps list, the site the pages
 // are docked into, and the bottom bar with Home, Next, Menu and Exit. It handles the controller's

@@ -5,22 +5,22 @@
 #include <QShowEvent>
 
 TPage::TPage(QWidget *AOwner)
-    : QWidget(AOwner)
-{
+    : QWidget(AOwner) {}
+
+bool TPage::Cancel() {
+    return false;
 }
 
-bool TPage::Cancel() { return false; }
+void TPage::Initialize() {
+    UIController().EnableHome(true);
+}
 
-void TPage::Initialize() { UIController().EnableHome(true); }
-
-void TPage::Next()
-{
+void TPage::Next() {
     if (FOnNext)
         FOnNext(*this);
 }
 
-void TPage::Prev()
-{
+void TPage::Prev() {
     if (FOnPrev)
         FOnPrev(*this);
 }
@@ -31,27 +31,21 @@ void TPage::SaveToXML(QDomElement) {}
 
 void TPage::LoadFromXML(QDomElement) {}
 
-bool TPage::QueryNext() { return true; }
+bool TPage::QueryNext() {
+    return true;
+}
 
-bool TPage::QueryPrev() { return true; }
+bool TPage::QueryPrev() {
+    return true;
+}
 
-void TPage::showEvent(QShowEvent *Event)
-{
+void TPage::showEvent(QShowEvent *Event) {
     QWidget::showEvent(Event);
     if (!Event->spontaneous())
         DoShow();
 }
 
-int TPages::IndexOf(const TPage *APage) const
-{
-    for (int Index = 0; Index < Count(); ++Index)
-        if (Items(Index) == APage)
-            return Index;
-    return -1;
-}
-
-void TPages::Initialize()
-{
+void TPages::Initialize() {
     for (const auto &Page : FItems)
         Page->Initialize();
 }

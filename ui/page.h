@@ -2,7 +2,6 @@
 
 #include <QDomElement>
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 #include <vector>
@@ -66,23 +65,20 @@ public:
     TPages(const TPages &) = delete;
     TPages &operator=(const TPages &) = delete;
 
-    template<class T>
-    T *Add(std::unique_ptr<T> APage)
-    {
+    template <class T>
+    T *Add(std::unique_ptr<T> APage) {
         T *Result = APage.get();
         FItems.push_back(std::move(APage));
         return Result;
     }
     int Count() const { return static_cast<int>(FItems.size()); }
     TPage *Items(int Index) const { return FItems.at(static_cast<std::size_t>(Index)).get(); }
-    int IndexOf(const TPage *APage) const;
     bool ValidIndex(int Value) const { return Value >= 0 && Value < Count(); }
     void Initialize();
 
     // The first page of class T or of a class derived from it.
-    template<class T>
-    T *ItemByType() const
-    {
+    template <class T>
+    T *ItemByType() const {
         for (const auto &Page : FItems)
             if (auto *Found = dynamic_cast<T *>(Page.get()))
                 return Found;

@@ -21,11 +21,14 @@ namespace {
 
 constexpr int PollInterval = 500;
 
-QString CancelQuestion() { return QStringLiteral("Отменить операцию?"); }
-QString Attention() { return QStringLiteral("Внимание!"); }
+QString CancelQuestion() {
+    return QStringLiteral("Отменить операцию?");
+}
+QString Attention() {
+    return QStringLiteral("Внимание!");
+}
 
-QToolButton *NewStopButton(QWidget *Parent, const QString &Hint)
-{
+QToolButton *NewStopButton(QWidget *Parent, const QString &Hint) {
     auto *Button = new QToolButton(Parent);
     Button->setObjectName(QStringLiteral("btnStop"));
     Button->setFixedSize(36, 36);
@@ -37,15 +40,13 @@ QToolButton *NewStopButton(QWidget *Parent, const QString &Hint)
     return Button;
 }
 
-QTimer *NewPollTimer(QObject *Parent)
-{
+QTimer *NewPollTimer(QObject *Parent) {
     auto *Timer = new QTimer(Parent);
     Timer->setInterval(PollInterval);
     return Timer;
 }
 
-QLabel *NewTitleLabel(QWidget *Parent, const char *Name)
-{
+QLabel *NewTitleLabel(QWidget *Parent, const char *Name) {
     auto *Label = new QLabel(Parent);
     Label->setObjectName(QLatin1String(Name));
     Label->setFont(PixelFont(QStringLiteral("Arial"), 16, true));
@@ -54,8 +55,7 @@ QLabel *NewTitleLabel(QWidget *Parent, const char *Name)
 
 } // namespace
 
-QString TimeToText(std::chrono::milliseconds Duration)
-{
+QString TimeToText(std::chrono::milliseconds Duration) {
     const auto Ms = static_cast<std::uint32_t>(Duration.count());
     const std::uint32_t Days = Ms / 86400000;
     const std::uint32_t Seconds = (Ms % 60000) / 1000;
@@ -83,8 +83,7 @@ TfmProgress::TfmProgress(QWidget *AOwner)
     , btnRepeat(new QPushButton(QStringLiteral("Повторить операцию"), this))
     , imgStatus(new QLabel(this))
     , Html(new QTextBrowser(this))
-    , Timer(NewPollTimer(this))
-{
+    , Timer(NewPollTimer(this)) {
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setTextVisible(false);
     lblPercents->setAlignment(Qt::AlignCenter);
@@ -131,23 +130,20 @@ TfmProgress::TfmProgress(QWidget *AOwner)
     lblProgressName->clear();
 }
 
-TfmProgress::~TfmProgress()
-{
+TfmProgress::~TfmProgress() {
     // The task may keep the item alive after its page is gone.
     if (FWorkItem)
         FWorkItem->SetOnCompleted(nullptr);
 }
 
-void TfmProgress::SetWorkItem(IWorkItemPtr Value)
-{
+void TfmProgress::SetWorkItem(IWorkItemPtr Value) {
     if (FWorkItem)
         FWorkItem->SetOnCompleted(nullptr);
     FWorkItem = std::move(Value);
     FWorking = false;
 }
 
-void TfmProgress::ResetView()
-{
+void TfmProgress::ResetView() {
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
     lblPercents->setText(QStringLiteral("0%"));
@@ -157,8 +153,7 @@ void TfmProgress::ResetView()
     btnStop->setEnabled(false);
 }
 
-void TfmProgress::DoShow()
-{
+void TfmProgress::DoShow() {
     btnRepeat->setVisible(FRepeatOperation);
     btnStart->setVisible(FUserStart);
     Html->clear();
@@ -167,14 +162,12 @@ void TfmProgress::DoShow()
     imgStatus->setVisible(false);
 }
 
-void TfmProgress::Run()
-{
+void TfmProgress::Run() {
     if (!FUserStart)
         StartWork();
 }
 
-void TfmProgress::StartWork()
-{
+void TfmProgress::StartWork() {
     // Starting a running item again would block the UI until the run ends.
     if (FWorking)
         return;
@@ -192,8 +185,7 @@ void TfmProgress::StartWork()
     Timer->start();
 }
 
-void TfmProgress::WorkCompleted()
-{
+void TfmProgress::WorkCompleted() {
     FWorking = false;
     btnStart->setEnabled(true);
     Timer->stop();
@@ -202,8 +194,7 @@ void TfmProgress::WorkCompleted()
         FOnFinished(*this);
 }
 
-void TfmProgress::UpdateView()
-{
+void TfmProgress::UpdateView() {
     if (!FWorkItem)
         return;
     const TTaskState &State = FWorkItem->State();
@@ -223,8 +214,8 @@ void TfmProgress::UpdateView()
     imgStatus->setVisible(true);
     if (State.Succeeded()) {
         imgStatus->setPixmap(StatusIcon(TStatusIcon::Success, 24));
-        Html->setHtml(QStringLiteral("Операция успешно завершена.\r\n") + QStringLiteral("\r\n")
-                      + FSuccessText + QStringLiteral("\r\n") + State.SuccessText());
+        Html->setHtml(QStringLiteral("Операция успешно завершена.\r\n") + QStringLiteral("\r\n") +
+                      FSuccessText + QStringLiteral("\r\n") + State.SuccessText());
         UIController().EnableNextOnly();
         return;
     }
@@ -232,26 +223,23 @@ void TfmProgress::UpdateView()
     if (State.UserCancelled())
         Html->setHtml(State.FailedInfo());
     else
-        Html->setHtml(QStringLiteral("Ошибка: ") + State.FailedInfo() + QStringLiteral("\r\n")
-                      + QStringLiteral("Вернитесь в начало"));
+        Html->setHtml(QStringLiteral("Ошибка: ") + State.FailedInfo() + QStringLiteral("\r\n") +
+                      QStringLiteral("Вернитесь в начало"));
     UIController().DisablePrevNext();
 }
 
-bool TfmProgress::AskCancel()
-{
+bool TfmProgress::AskCancel() {
     return UserPrompts().Ask(Attention(), CancelQuestion(), TPromptIcon::Warning, true);
 }
 
-void TfmProgress::StopClick()
-{
+void TfmProgress::StopClick() {
     if (FWorkItem && AskCancel()) {
         Cancel();
         UpdateView();
     }
 }
 
-bool TfmProgress::Cancel()
-{
+bool TfmProgress::Cancel() {
     if (FWorkItem) {
         FWorkItem->Cancel();
         UpdateView();
@@ -259,15 +247,13 @@ bool TfmProgress::Cancel()
     return true;
 }
 
-bool TfmProgress::QueryPrev()
-{
+bool TfmProgress::QueryPrev() {
     if (FWorkItem && FWorkItem->State().IsRunning())
         return AskCancel();
     return true;
 }
 
-void TfmProgress::Prev()
-{
+void TfmProgress::Prev() {
     if (FWorkItem && FWorkItem->State().IsRunning())
         FWorkItem->Cancel();
     ResetView();
@@ -279,8 +265,7 @@ TfmMultiProgress::TfmMultiProgress(QWidget *AOwner)
     , lblProgressName(NewTitleLabel(this, "lblProgressName"))
     , btnStop(NewStopButton(this, QStringLiteral("Прервать все")))
     , lvTasks(new QTreeWidget(this))
-    , Timer(NewPollTimer(this))
-{
+    , Timer(NewPollTimer(this)) {
     lvTasks->setObjectName(QStringLiteral("lvTasks"));
     lvTasks->setRootIsDecorated(false);
     lvTasks->setSelectionMode(QAbstractItemView::NoSelection);
@@ -308,14 +293,12 @@ TfmMultiProgress::TfmMultiProgress(QWidget *AOwner)
 
 TfmMultiProgress::~TfmMultiProgress() = default;
 
-void TfmMultiProgress::SetName(const QString &Value)
-{
+void TfmMultiProgress::SetName(const QString &Value) {
     FName = Value;
     lblProgressName->setText(Value);
 }
 
-void TfmMultiProgress::Run()
-{
+void TfmMultiProgress::Run() {
     UIController().DisablePrevNext();
     UpdateRows();
     for (const IWorkItemPtr &Item : FWorkList)
@@ -324,8 +307,7 @@ void TfmMultiProgress::Run()
     Timer->start();
 }
 
-QTreeWidgetItem *TfmMultiProgress::RowOf(const IWorkItem *Item)
-{
+QTreeWidgetItem *TfmMultiProgress::RowOf(const IWorkItem *Item) {
     for (int Index = 0; Index < lvTasks->topLevelItemCount(); ++Index) {
         QTreeWidgetItem *Row = lvTasks->topLevelItem(Index);
         if (Row->data(0, Qt::UserRole).value<const void *>() == Item)
@@ -337,8 +319,7 @@ QTreeWidgetItem *TfmMultiProgress::RowOf(const IWorkItem *Item)
     return Row;
 }
 
-void TfmMultiProgress::UpdateRows()
-{
+void TfmMultiProgress::UpdateRows() {
     for (const IWorkItemPtr &Item : FWorkList) {
         QTreeWidgetItem *Row = RowOf(Item.get());
         const TTaskState &State = Item->State();
@@ -357,8 +338,7 @@ void TfmMultiProgress::UpdateRows()
     }
 }
 
-void TfmMultiProgress::UpdateView()
-{
+void TfmMultiProgress::UpdateView() {
     UpdateRows();
     bool AnyRunning = false;
     for (const IWorkItemPtr &Item : FWorkList)
@@ -374,14 +354,12 @@ void TfmMultiProgress::UpdateView()
     UpdateRows();
 }
 
-void TfmMultiProgress::StopClick()
-{
+void TfmMultiProgress::StopClick() {
     if (UserPrompts().Ask(Attention(), CancelQuestion(), TPromptIcon::Warning, true))
         Cancel();
 }
 
-bool TfmMultiProgress::Cancel()
-{
+bool TfmMultiProgress::Cancel() {
     UpdateView();
     for (const IWorkItemPtr &Item : FWorkList)
         Item->Cancel();

@@ -4,7 +4,6 @@
 #include "work/workthread.h"
 
 #include <QString>
-
 #include <chrono>
 #include <vector>
 

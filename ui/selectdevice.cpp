@@ -12,14 +12,12 @@
 
 namespace {
 
-TfmSelectDevice::TPasswordsHook &PasswordsHook()
-{
+TfmSelectDevice::TPasswordsHook &PasswordsHook() {
     static TfmSelectDevice::TPasswordsHook Hook;
     return Hook;
 }
 
-QListWidget *NewList(QWidget *Parent, const char *Name, int PixelSize, bool BoldSelection)
-{
+QListWidget *NewList(QWidget *Parent, const char *Name, int PixelSize, bool BoldSelection) {
     auto *List = new QListWidget(Parent);
     List->setObjectName(QLatin1String(Name));
     List->setFont(PixelFont(QStringLiteral("Arial"), PixelSize));
@@ -38,8 +36,7 @@ TfmSelectDevice::TfmSelectDevice(QWidget *AOwner)
     , lblSelectDevice(new QLabel(QStringLiteral("Выберите устройство:"), this))
     , lvDevices(NewList(this, "lvDevices", 15, true))
     , lblSelectTask(new QLabel(QStringLiteral("Доступные задачи:"), this))
-    , lvTasks(NewList(this, "lvTasks", 19, false))
-{
+    , lvTasks(NewList(this, "lvTasks", 19, false)) {
     SetCaption(QStringLiteral("Выберите устройство и задачу"));
     lblSelectDevice->setObjectName(QStringLiteral("lblSelectDevice"));
     lblSelectDevice->setFont(PixelFont(QStringLiteral("Arial"), 16, true));
@@ -60,10 +57,11 @@ TfmSelectDevice::TfmSelectDevice(QWidget *AOwner)
     FillDevices();
 }
 
-void TfmSelectDevice::SetPasswordsHook(TPasswordsHook AHook) { PasswordsHook() = std::move(AHook); }
+void TfmSelectDevice::SetPasswordsHook(TPasswordsHook AHook) {
+    PasswordsHook() = std::move(AHook);
+}
 
-void TfmSelectDevice::FillDevices()
-{
+void TfmSelectDevice::FillDevices() {
     const QSignalBlocker Blocker(lvDevices);
     lvDevices->clear();
     const TDevices &Devices = AppManager().Devices();
@@ -72,8 +70,7 @@ void TfmSelectDevice::FillDevices()
     SelectDevice(0);
 }
 
-void TfmSelectDevice::SelectDevice(int Row)
-{
+void TfmSelectDevice::SelectDevice(int Row) {
     {
         const QSignalBlocker Blocker(lvDevices);
         lvDevices->setCurrentRow(Row);
@@ -81,22 +78,20 @@ void TfmSelectDevice::SelectDevice(int Row)
     FillTasks();
 }
 
-void TfmSelectDevice::FillTasks()
-{
+void TfmSelectDevice::FillTasks() {
     lvTasks->clear();
     const TDevice *Device = SelectedDevice();
     if (!Device)
         return;
-    lblSelectTask->setText(QStringLiteral("Доступные задачи для ") + Device->Name()
-                           + QStringLiteral(":"));
+    lblSelectTask->setText(QStringLiteral("Доступные задачи для ") + Device->Name() +
+                           QStringLiteral(":"));
     const TTaskList &Tasks = Device->TaskList();
     for (int Index = 0; Index < Tasks.Count(); ++Index)
         lvTasks->addItem(Tasks.Items(Index).Description());
     lvTasks->setCurrentRow(0);
 }
 
-TDevice *TfmSelectDevice::SelectedDevice() const
-{
+TDevice *TfmSelectDevice::SelectedDevice() const {
     const int Row = lvDevices->currentRow();
     const TDevices &Devices = AppManager().Devices();
     if (Row < 0 || Row >= Devices.Count() || !lvDevices->item(Row)->isSelected())
@@ -104,18 +99,16 @@ TDevice *TfmSelectDevice::SelectedDevice() const
     return &Devices.Items(Row);
 }
 
-const TTaskListItem *TfmSelectDevice::SelectedTask() const
-{
+const TTaskListItem *TfmSelectDevice::SelectedTask() const {
     const TDevice *Device = SelectedDevice();
     const int Row = lvTasks->currentRow();
-    if (!Device || Row < 0 || Row >= Device->TaskList().Count()
-        || !lvTasks->item(Row)->isSelected())
+    if (!Device || Row < 0 || Row >= Device->TaskList().Count() ||
+        !lvTasks->item(Row)->isSelected())
         return nullptr;
     return &Device->TaskList().Items(Row);
 }
 
-void TfmSelectDevice::DoShow()
-{
+void TfmSelectDevice::DoShow() {
     UIController().EnableNextOnly();
     const TDevices &Devices = AppManager().Devices();
     // Model numbers are not unique: the last row with the stored number wins.
@@ -128,8 +121,7 @@ void TfmSelectDevice::DoShow()
     lvTasks->setFocus();
 }
 
-void TfmSelectDevice::Next()
-{
+void TfmSelectDevice::Next() {
     TDevice *Device = SelectedDevice();
     const TTaskListItem *Task = SelectedTask();
     if (!Device || !Task) {

@@ -3,8 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-QPixmap StatusIcon(TStatusIcon Icon, int Size)
-{
+QPixmap StatusIcon(TStatusIcon Icon, int Size) {
     QPixmap Result(Size, Size);
     Result.fill(Qt::transparent);
     QPainter Painter(&Result);
@@ -56,9 +55,8 @@ QPixmap StatusIcon(TStatusIcon Icon, int Size)
     case TStatusIcon::Exit: {
         const QColor Grey(0x50, 0x50, 0x50);
         Painter.setPen(QPen(Grey, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        Painter.drawPolyline(QPolygonF(
-            {QPointF(9, 4), QPointF(9, 2), QPointF(2, 2), QPointF(2, 14), QPointF(9, 14),
-             QPointF(9, 12)}));
+        Painter.drawPolyline(QPolygonF({QPointF(9, 4), QPointF(9, 2), QPointF(2, 2), QPointF(2, 14),
+                                        QPointF(9, 14), QPointF(9, 12)}));
         Painter.drawLine(QPointF(6, 8), QPointF(14, 8));
         Painter.drawPolyline(QPolygonF({QPointF(11.5, 5.5), QPointF(14, 8), QPointF(11.5, 10.5)}));
         break;

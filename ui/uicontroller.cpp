@@ -8,18 +8,18 @@
 
 namespace {
 
-std::unique_ptr<TUIController> &ControllerInstance()
-{
+std::unique_ptr<TUIController> &ControllerInstance() {
     static std::unique_ptr<TUIController> Instance;
     return Instance;
 }
 
-bool IsModelChosen() { return AppManager().Device() != nullptr; }
+bool IsModelChosen() {
+    return AppManager().Device() != nullptr;
+}
 
 // Runs a navigation step; errors end in the error box, the silent abort in silence.
-template<class TStep>
-void Guarded(TStep Step)
-{
+template <class TStep>
+void Guarded(TStep Step) {
     try {
         Step();
     } catch (const EAbort &) {
@@ -30,30 +30,29 @@ void Guarded(TStep Step)
 
 } // namespace
 
-TUIController &UIController()
-{
+TUIController &UIController() {
     auto &Instance = ControllerInstance();
     if (!Instance)
         Instance = std::make_unique<TUIController>();
     return *Instance;
 }
 
-void FreeUIController() { ControllerInstance().reset(); }
+void FreeUIController() {
+    ControllerInstance().reset();
+}
 
 TUIController::TUIController() = default;
 
 TUIController::~TUIController() = default;
 
-void TUIController::Initialize()
-{
+void TUIController::Initialize() {
     FHomePage = std::make_unique<TfmSelectDevice>();
     FHomePage->SetOnNext([](TPage &) {});
     FHomePage->SetImageIndex(9);
     GetFirstPage();
 }
 
-void TUIController::GetFirstPage()
-{
+void TUIController::GetFirstPage() {
     FPage = FHomePage.get();
     FPageIndex = -1;
     FStepNumber = 0;
@@ -61,8 +60,7 @@ void TUIController::GetFirstPage()
     SetAppCaption(QString());
 }
 
-void TUIController::Next()
-{
+void TUIController::Next() {
     if (!FPage || !FPage->QueryNext())
         return;
     Guarded([this] {
@@ -73,8 +71,7 @@ void TUIController::Next()
     });
 }
 
-void TUIController::Prev()
-{
+void TUIController::Prev() {
     if (!FPage || !FPage->QueryPrev())
         return;
     FPage->Prev();
@@ -83,8 +80,7 @@ void TUIController::Prev()
     ShowNextPage();
 }
 
-void TUIController::ShowNextPage()
-{
+void TUIController::ShowNextPage() {
     if (!FPage)
         return;
     Update();
@@ -92,8 +88,7 @@ void TUIController::ShowNextPage()
         Task->Start();
 }
 
-void TUIController::Home()
-{
+void TUIController::Home() {
     Guarded([this] {
         if (FPage)
             FPage->Cancel();
@@ -102,10 +97,11 @@ void TUIController::Home()
     });
 }
 
-bool TUIController::Cancel() { return FPage ? FPage->Cancel() : true; }
+bool TUIController::Cancel() {
+    return FPage ? FPage->Cancel() : true;
+}
 
-void TUIController::SetStep(int Number)
-{
+void TUIController::SetStep(int Number) {
     if (!IsModelChosen())
         return;
     MoveTo(Number - 1);
@@ -114,22 +110,19 @@ void TUIController::SetStep(int Number)
         Task->Start();
 }
 
-void TUIController::GetNextPage()
-{
+void TUIController::GetNextPage() {
     if (!IsModelChosen())
         return;
     MoveTo(FPageIndex + 1);
 }
 
-void TUIController::GetPrevPage()
-{
+void TUIController::GetPrevPage() {
     if (!IsModelChosen())
         return;
     MoveTo(FPageIndex - 1);
 }
 
-void TUIController::MoveTo(int Index)
-{
+void TUIController::MoveTo(int Index) {
     TDeviceTask *Task = GetCurrentTask();
     if (!Task || !Task->Pages().ValidIndex(Index)) {
         GetFirstPage();
@@ -140,82 +133,77 @@ void TUIController::MoveTo(int Index)
     UpdateStepInfo();
 }
 
-void TUIController::Update()
-{
+void TUIController::Update() {
     if (FOnUpdate)
         FOnUpdate();
 }
 
-void TUIController::UpdateStepInfo()
-{
+void TUIController::UpdateStepInfo() {
     const TDeviceTask *Task = GetCurrentTask();
     FStepCount = Task ? Task->Pages().Count() : 0;
     FStepNumber = FPageIndex + 1;
 }
 
-TDeviceTask *TUIController::GetCurrentTask() const
-{
+TDeviceTask *TUIController::GetCurrentTask() const {
     const TDevice *Device = AppManager().Device();
     return Device ? dynamic_cast<TDeviceTask *>(Device->Task()) : nullptr;
 }
 
-void TUIController::SetAppCaption(const QString &Value)
-{
+void TUIController::SetAppCaption(const QString &Value) {
     FAppCaption = Value;
     if (FOnUpdateAppCaption)
         FOnUpdateAppCaption(Value);
 }
 
-void TUIController::UpdateButtons(TButtonEventType AEventType, bool AValue)
-{
+void TUIController::UpdateButtons(TButtonEventType AEventType, bool AValue) {
     if (FOnButtonUpdate)
         FOnButtonUpdate(AEventType, AValue);
 }
 
-void TUIController::EnableNext(bool Value) { UpdateButtons(TButtonEventType::etNextEnable, Value); }
+void TUIController::EnableNext(bool Value) {
+    UpdateButtons(TButtonEventType::etNextEnable, Value);
+}
 
-void TUIController::EnablePrev(bool Value) { UpdateButtons(TButtonEventType::etPrevEnable, Value); }
+void TUIController::EnablePrev(bool Value) {
+    UpdateButtons(TButtonEventType::etPrevEnable, Value);
+}
 
-void TUIController::EnableHome(bool Value) { UpdateButtons(TButtonEventType::etHomeEnable, Value); }
+void TUIController::EnableHome(bool Value) {
+    UpdateButtons(TButtonEventType::etHomeEnable, Value);
+}
 
-void TUIController::EnablePrevNext()
-{
+void TUIController::EnablePrevNext() {
     UpdateButtons(TButtonEventType::etNextEnable, true);
     UpdateButtons(TButtonEventType::etPrevEnable, true);
     UpdateButtons(TButtonEventType::etNextFocus, true);
     UpdateButtons(TButtonEventType::etNextDefault, true);
 }
 
-void TUIController::EnableNextOnly()
-{
+void TUIController::EnableNextOnly() {
     UpdateButtons(TButtonEventType::etNextEnable, true);
     UpdateButtons(TButtonEventType::etNextFocus, true);
     UpdateButtons(TButtonEventType::etNextDefault, true);
     UpdateButtons(TButtonEventType::etPrevEnable, false);
 }
 
-void TUIController::EnablePrevOnly()
-{
+void TUIController::EnablePrevOnly() {
     UpdateButtons(TButtonEventType::etNextEnable, false);
     UpdateButtons(TButtonEventType::etPrevEnable, true);
     UpdateButtons(TButtonEventType::etPrevDefault, true);
     UpdateButtons(TButtonEventType::etPrevFocus, true);
 }
 
-void TUIController::DisablePrevNext()
-{
+void TUIController::DisablePrevNext() {
     UpdateButtons(TButtonEventType::etNextEnable, false);
     UpdateButtons(TButtonEventType::etPrevEnable, false);
 }
 
-void TUIController::SetPrevDefault()
-{
+void TUIController::SetPrevDefault() {
     UpdateButtons(TButtonEventType::etNextDefault, false);
     UpdateButtons(TButtonEventType::etPrevDefault, true);
 }
 
-void TUIController::SetNoDefault()
-{
+void TUIController::SetNoDefault() {
     UpdateButtons(TButtonEventType::etPrevDefault, false);
     UpdateButtons(TButtonEventType::etNextDefault, false);
 }

@@ -6,8 +6,7 @@
 
 namespace {
 
-QMessageBox::Icon BoxIcon(TPromptIcon Icon)
-{
+QMessageBox::Icon BoxIcon(TPromptIcon Icon) {
     switch (Icon) {
     case TPromptIcon::Information:
         return QMessageBox::Information;
@@ -26,34 +25,30 @@ QMessageBox::Icon BoxIcon(TPromptIcon Icon)
 // Modal Qt dialogs over the active window.
 class TQtUserPrompts : public IUserPrompts {
 public:
-    bool Ask(const QString &Title, const QString &Text, TPromptIcon Icon, bool DefaultYes) override
-    {
+    bool Ask(const QString &Title, const QString &Text, TPromptIcon Icon,
+             bool DefaultYes) override {
         QMessageBox Box(BoxIcon(Icon), Title, Text, QMessageBox::Yes | QMessageBox::No,
                         QApplication::activeWindow());
         Box.setDefaultButton(DefaultYes ? QMessageBox::Yes : QMessageBox::No);
         return Box.exec() == QMessageBox::Yes;
     }
 
-    void Show(const QString &Title, const QString &Text, TPromptIcon Icon) override
-    {
+    void Show(const QString &Title, const QString &Text, TPromptIcon Icon) override {
         QMessageBox Box(BoxIcon(Icon), Title, Text, QMessageBox::Ok, QApplication::activeWindow());
         Box.exec();
     }
 
     QString OpenFileName(const QString &Title, const QString &FileName,
-                         const QString &Filter) override
-    {
+                         const QString &Filter) override {
         return QFileDialog::getOpenFileName(QApplication::activeWindow(), Title, FileName, Filter);
     }
 
-    QString FolderName(const QString &Title, const QString &Folder) override
-    {
+    QString FolderName(const QString &Title, const QString &Folder) override {
         return QFileDialog::getExistingDirectory(QApplication::activeWindow(), Title, Folder);
     }
 };
 
-TQtUserPrompts &QtPrompts()
-{
+TQtUserPrompts &QtPrompts() {
     static TQtUserPrompts Prompts;
     return Prompts;
 }
@@ -62,16 +57,16 @@ IUserPrompts *CurrentPrompts = nullptr;
 
 } // namespace
 
-IUserPrompts &UserPrompts() { return CurrentPrompts ? *CurrentPrompts : QtPrompts(); }
+IUserPrompts &UserPrompts() {
+    return CurrentPrompts ? *CurrentPrompts : QtPrompts();
+}
 
-IUserPrompts *SetUserPrompts(IUserPrompts *APrompts)
-{
+IUserPrompts *SetUserPrompts(IUserPrompts *APrompts) {
     IUserPrompts *Previous = CurrentPrompts;
     CurrentPrompts = APrompts;
     return Previous;
 }
 
-void ShowErrorBox(const QString &Message)
-{
+void ShowErrorBox(const QString &Message) {
     UserPrompts().Show(QStringLiteral("Произошла ошибка"), Message, TPromptIcon::Error);
 }

@@ -13,14 +13,12 @@ public:
     virtual ~IUserPrompts() = default;
     // A Yes/No question; true for Yes.
     virtual bool Ask(const QString &Title, const QString &Text, TPromptIcon Icon,
-                     bool DefaultYes)
-        = 0;
+                     bool DefaultYes) = 0;
     // A message with an OK button.
     virtual void Show(const QString &Title, const QString &Text, TPromptIcon Icon) = 0;
     // The chosen file, or empty when the operator cancels.
     virtual QString OpenFileName(const QString &Title, const QString &FileName,
-                                 const QString &Filter)
-        = 0;
+                                 const QString &Filter) = 0;
     // The chosen folder, or empty when the operator cancels.
     virtual QString FolderName(const QString &Title, const QString &Folder) = 0;
 };

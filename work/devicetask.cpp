@@ -4,7 +4,9 @@
 
 #include <QDomDocument>
 
-TDeviceTask::TDeviceTask() { Initialize(); }
+TDeviceTask::TDeviceTask() {
+    Initialize();
+}
 
 TDeviceTask::~TDeviceTask() = default;
 
@@ -12,35 +14,30 @@ void TDeviceTask::Initialize() {}
 
 void TDeviceTask::Start() {}
 
-void TDeviceTask::BeginPages()
-{
+void TDeviceTask::BeginPages() {
     UIController().SetAppCaption(QStringLiteral("[") + FDescription + QStringLiteral("]"));
 }
 
-QDomElement TDeviceTask::TaskElement(QDomElement ANode) const
-{
+QDomElement TDeviceTask::TaskElement(QDomElement ANode) const {
     QDomElement Element = ANode.firstChildElement(FName);
     if (Element.isNull())
         Element = ANode.appendChild(ANode.ownerDocument().createElement(FName)).toElement();
     return Element;
 }
 
-void TDeviceTask::LoadFromXML(QDomElement ANode)
-{
+void TDeviceTask::LoadFromXML(QDomElement ANode) {
     const QDomElement Element = TaskElement(ANode);
     for (int Index = 0; Index < FPages.Count(); ++Index)
         FPages.Items(Index)->LoadFromXML(Element);
 }
 
-void TDeviceTask::SaveToXML(QDomElement ANode)
-{
+void TDeviceTask::SaveToXML(QDomElement ANode) {
     const QDomElement Element = TaskElement(ANode);
     for (int Index = 0; Index < FPages.Count(); ++Index)
         FPages.Items(Index)->SaveToXML(Element);
 }
 
-void TDeviceTask::InformationLink(const QString &Target)
-{
+void TDeviceTask::InformationLink(const QString &Target) {
     if (Target == QStringLiteral("Next"))
         UIController().Next();
 }

@@ -41,9 +41,8 @@ protected:
     void SetName(const QString &Value) { FName = Value; }
     // Shows "[" + Description + "]" in the window caption while the pages are built.
     void BeginPages();
-    template<class T>
-    T *AddPage(std::unique_ptr<T> APage)
-    {
+    template <class T>
+    T *AddPage(std::unique_ptr<T> APage) {
         return FPages.Add(std::move(APage));
     }
 
