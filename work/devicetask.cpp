@@ -1,5 +1,6 @@
 #include "work/devicetask.h"
 
+#include "core/xmlutils.h"
 #include "ui/uicontroller.h"
 
 #include <QDomDocument>
@@ -19,7 +20,7 @@ void TDeviceTask::BeginPages() {
 }
 
 QDomElement TDeviceTask::TaskElement(QDomElement ANode) const {
-    QDomElement Element = ANode.firstChildElement(FName);
+    QDomElement Element = XmlFindChild(ANode, FName);
     if (Element.isNull())
         Element = ANode.appendChild(ANode.ownerDocument().createElement(FName)).toElement();
     return Element;
