@@ -59,17 +59,6 @@ QFrame *NewBevel(QWidget *Parent) {
     return Line;
 }
 
-// Runs a handler whose errors would otherwise reach the event loop.
-template <class THandler>
-void WithErrorBox(THandler Handler) {
-    try {
-        Handler();
-    } catch (const EAbort &) {
-    } catch (const std::exception &E) {
-        ShowErrorBox(ExceptionMessage(E));
-    }
-}
-
 } // namespace
 
 TfmMain::TfmMain(QWidget *Parent)

@@ -17,17 +17,6 @@ bool IsModelChosen() {
     return AppManager().Device() != nullptr;
 }
 
-// Runs a navigation step; errors end in the error box, the silent abort in silence.
-template <class TStep>
-void Guarded(TStep Step) {
-    try {
-        Step();
-    } catch (const EAbort &) {
-    } catch (const std::exception &E) {
-        ShowErrorBox(ExceptionMessage(E));
-    }
-}
-
 } // namespace
 
 TUIController &UIController() {
@@ -63,7 +52,7 @@ void TUIController::GetFirstPage() {
 void TUIController::Next() {
     if (!FPage || !FPage->QueryNext())
         return;
-    Guarded([this] {
+    WithErrorBox([this] {
         FPage->Next();
         if (FPage->GoNext())
             GetNextPage();
@@ -89,7 +78,7 @@ void TUIController::ShowNextPage() {
 }
 
 void TUIController::Home() {
-    Guarded([this] {
+    WithErrorBox([this] {
         if (FPage)
             FPage->Cancel();
         GetFirstPage();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/errors.h"
+
 #include <QString>
 
 class QWidget;
@@ -30,3 +32,14 @@ IUserPrompts *SetUserPrompts(IUserPrompts *APrompts);
 
 // The error box of the wizard: "Произошла ошибка" with the error icon.
 void ShowErrorBox(const QString &Message);
+
+// Runs a step of the wizard: an error ends in the error box, the silent abort in silence.
+template <class TStep>
+void WithErrorBox(TStep Step) {
+    try {
+        Step();
+    } catch (const EAbort &) {
+    } catch (const std::exception &E) {
+        ShowErrorBox(ExceptionMessage(E));
+    }
+}
