@@ -62,7 +62,6 @@ public:
     bool Succeeded() const { return FSucceeded; }
     bool IsRunning() const { return FIsRunning; }
     bool UserCancelled() const { return FUserCancelled; }
-    bool StopFlag() const { return FStopFlag; }
     int ItemNumber() const { return FItemNumber; }
     int ItemCount() const { return FItemCount; }
     int DataSpeed() const { return FDataSpeed; }

@@ -1,9 +1,11 @@
 #include "core/xmlutils.h"
 #include "tests/support/printers.h"
 #include "ui/progress.h"
+#include "ui/rowdelegate.h"
 #include "work/devicetask.h"
 
 #include <QDomDocument>
+#include <QStringListModel>
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,4 +71,29 @@ TEST(DeviceTask, StoredInputUnderTheTaskElement) {
     TFileTask Other(QStringLiteral("CheckUM"));
     Other.LoadFromXML(Tasks);
     EXPECT_EQ(Other.Page->FileName, QStringLiteral("default.hex"));
+}
+
+namespace {
+
+struct TExposedDelegate : TListRowDelegate {
+    using TListRowDelegate::initStyleOption;
+    using TListRowDelegate::TListRowDelegate;
+};
+
+} // namespace
+
+TEST(ListRows, SelectedRowBoldAndFixedHeight) {
+    QStringListModel Model({QStringLiteral("1. Поиск")});
+    const QModelIndex Row = Model.index(0);
+    for (const bool Bold : {true, false}) {
+        TExposedDelegate Delegate(22, Bold, nullptr);
+        QStyleOptionViewItem Option;
+        Option.state |= QStyle::State_Selected;
+        Delegate.initStyleOption(&Option, Row);
+        EXPECT_EQ(Option.font.bold(), Bold);
+        Option.state &= ~QStyle::State_Selected;
+        Delegate.initStyleOption(&Option, Row);
+        EXPECT_FALSE(Option.font.bold());
+        EXPECT_EQ(Delegate.sizeHint(Option, Row).height(), 22);
+    }
 }
