@@ -60,6 +60,7 @@ namespace err {
 constexpr int None = 0;
 constexpr int SerialAlreadySet = 0x12;
 constexpr int DriveNotAnswering = 0x30;
+constexpr int BadParameters = 0x33;
 constexpr int NotSupported = 0x37;
 constexpr int WrongPassword = 0x4F;
 constexpr int PrinterBusy = 0x50;
