@@ -5,7 +5,6 @@
 #include "driver/transports.h"
 
 #include <QByteArray>
-
 #include <cmath>
 #include <mutex>
 #include <thread>
@@ -21,44 +20,37 @@ TFerrun::TTransportFactory DefaultFactory;
 constexpr auto StatusPollInterval = 50ms;
 constexpr int MaxContinuePrintTries = 3;
 
-std::unique_ptr<IByteTransport> TcpTransportFor(const TFerrun &driver)
-{
+std::unique_ptr<IByteTransport> TcpTransportFor(const TFerrun &driver) {
     const QString host = driver.ComputerName.isEmpty() ? driver.IPAddress : driver.ComputerName;
     const auto connectTimeout = std::max(std::chrono::milliseconds(driver.Timeout), 1000ms);
     return std::make_unique<TTcpTransport>(host.toStdString(), driver.TCPPort, connectTimeout);
 }
 
-std::uint64_t Kopecks(double roubles)
-{
+std::uint64_t Kopecks(double roubles) {
     return static_cast<std::uint64_t>(std::llround(std::max(0.0, roubles) * 100.0));
 }
 
-QString LongNumberText(std::uint64_t number)
-{
+QString LongNumberText(std::uint64_t number) {
     return number == LongNumberUnset ? QString() : QString::number(number);
 }
 
 } // namespace
 
-TFerrun::TFerrun()
-{
+TFerrun::TFerrun() {
     std::lock_guard lock(DefaultFactoryLock);
     FFactory = DefaultFactory;
 }
 
-TFerrun::~TFerrun()
-{
+TFerrun::~TFerrun() {
     Close();
 }
 
-void TFerrun::SetDefaultTransportFactory(TTransportFactory factory)
-{
+void TFerrun::SetDefaultTransportFactory(TTransportFactory factory) {
     std::lock_guard lock(DefaultFactoryLock);
     DefaultFactory = std::move(factory);
 }
 
-TFerrun::TConnectionKey TFerrun::CurrentKey() const
-{
+TFerrun::TConnectionKey TFerrun::CurrentKey() const {
     TConnectionKey key;
     key.Type = ConnectionType;
     if (ConnectionType == 6) {
@@ -70,13 +62,11 @@ TFerrun::TConnectionKey TFerrun::CurrentKey() const
     return key;
 }
 
-bool TFerrun::IsConnected() const
-{
+bool TFerrun::IsConnected() const {
     return FTransport && FTransport->IsOpen();
 }
 
-void TFerrun::ApplyLinkSettings()
-{
+void TFerrun::ApplyLinkSettings() {
     TLinkSettings settings;
     settings.ByteTimeout = std::max(std::chrono::milliseconds(Timeout), 20ms);
     settings.MaxCommandSendCount = std::max(1, MaxCommandSendCount);
@@ -84,8 +74,7 @@ void TFerrun::ApplyLinkSettings()
     FLink->SetSettings(settings);
 }
 
-int TFerrun::Open()
-{
+int TFerrun::Open() {
     if (IsConnected() && FOpenKey == CurrentKey()) {
         if (FOpenBaudCode != BaudRate) {
             if (!FTransport->SetBaudRate(BaudRateOfCode(static_cast<unsigned>(BaudRate))))
@@ -114,21 +103,20 @@ int TFerrun::Open()
     return 0;
 }
 
-void TFerrun::Close()
-{
+void TFerrun::Close() {
     FLink.reset();
     if (FTransport)
         FTransport->Close();
     FTransport.reset();
     FLocked = false;
+    FFiscalDrive = false;
     FModelParams.reset();
     FCapabilities.reset();
     FFields.clear();
     FHostPort.reset();
 }
 
-int TFerrun::Finish(int code)
-{
+int TFerrun::Finish(int code) {
     ResultCode = code;
     ResultCodeDescription = devproto::ResultCodeDescription(code, FFiscalDrive);
     if (code != 0)
@@ -136,8 +124,7 @@ int TFerrun::Finish(int code)
     return code;
 }
 
-int TFerrun::Execute(const std::string &request, std::string &answer)
-{
+int TFerrun::Execute(const std::string &request, std::string &answer) {
     int rc = Open();
     if (rc != 0)
         return rc;
@@ -152,19 +139,16 @@ int TFerrun::Execute(const std::string &request, std::string &answer)
     return AnswerResult(answer, command);
 }
 
-int TFerrun::Simple(const std::string &request)
-{
+int TFerrun::Simple(const std::string &request) {
     std::string answer;
     return Finish(Execute(request, answer));
 }
 
-unsigned TFerrun::Flags() const
-{
+unsigned TFerrun::Flags() const {
     return PrintFlags(UseJournalRibbon, UseReceiptRibbon, UseSlipDocument);
 }
 
-int TFerrun::Connect()
-{
+int TFerrun::Connect() {
     int rc = Open();
     if (rc == 0) {
         rc = FLink->CheckLink();
@@ -174,27 +158,23 @@ int TFerrun::Connect()
     return Finish(rc);
 }
 
-int TFerrun::Disconnect()
-{
+int TFerrun::Disconnect() {
     Close();
     return Finish(0);
 }
 
-int TFerrun::LockPort()
-{
+int TFerrun::LockPort() {
     const int rc = Open();
     FLocked = rc == 0;
     return Finish(rc);
 }
 
-int TFerrun::UnlockPort()
-{
+int TFerrun::UnlockPort() {
     Close();
     return Finish(0);
 }
 
-int TFerrun::GetDeviceMetrics()
-{
+int TFerrun::GetDeviceMetrics() {
     std::string answer;
     int rc = Execute(EncodeNoPassword(cmd::DeviceType), answer);
     if (rc == 0) {
@@ -214,8 +194,7 @@ int TFerrun::GetDeviceMetrics()
     return Finish(rc);
 }
 
-int TFerrun::GetECRStatus()
-{
+int TFerrun::GetECRStatus() {
     std::string answer;
     const int rc = Execute(EncodePasswordOnly(cmd::FullStatus, Pwd()), answer);
     if (rc != 0)
@@ -248,8 +227,7 @@ int TFerrun::GetECRStatus()
     return Finish(0);
 }
 
-int TFerrun::GetShortECRStatus()
-{
+int TFerrun::GetShortECRStatus() {
     std::string answer;
     const int rc = Execute(EncodePasswordOnly(cmd::ShortStatus, Pwd()), answer);
     if (rc != 0)
@@ -269,8 +247,7 @@ int TFerrun::GetShortECRStatus()
     return Finish(0);
 }
 
-int TFerrun::WaitForPrinting()
-{
+int TFerrun::WaitForPrinting() {
     const auto deadline = std::chrono::steady_clock::now() + FPrintWaitLimit;
     int continueTries = 0;
     for (;;) {
@@ -295,13 +272,11 @@ int TFerrun::WaitForPrinting()
     }
 }
 
-int TFerrun::ContinuePrint()
-{
+int TFerrun::ContinuePrint() {
     return Simple(EncodePasswordOnly(cmd::ContinuePrint, Pwd()));
 }
 
-int TFerrun::ResetECR()
-{
+int TFerrun::ResetECR() {
     int rc = GetShortECRStatus();
     if (rc != 0)
         return rc;
@@ -318,8 +293,7 @@ int TFerrun::ResetECR()
     return WaitForPrinting();
 }
 
-int TFerrun::FieldInfo(unsigned table, unsigned field, TFieldStructure &info)
-{
+int TFerrun::FieldInfo(unsigned table, unsigned field, TFieldStructure &info) {
     const auto key = std::make_pair(table, field);
     const auto cached = FFields.find(key);
     if (cached != FFields.end()) {
@@ -338,8 +312,7 @@ int TFerrun::FieldInfo(unsigned table, unsigned field, TFieldStructure &info)
     return 0;
 }
 
-int TFerrun::ReadTable()
-{
+int TFerrun::ReadTable() {
     const auto table = static_cast<unsigned>(TableNumber);
     const auto field = static_cast<unsigned>(FieldNumber);
     TFieldStructure info;
@@ -361,8 +334,7 @@ int TFerrun::ReadTable()
     return Finish(0);
 }
 
-int TFerrun::WriteTable()
-{
+int TFerrun::WriteTable() {
     const auto table = static_cast<unsigned>(TableNumber);
     const auto field = static_cast<unsigned>(FieldNumber);
     TFieldStructure info;
@@ -374,12 +346,11 @@ int TFerrun::WriteTable()
         value.Text(ValueOfFieldString, info.Size);
     else
         value.Uint(static_cast<std::uint64_t>(ValueOfFieldInteger), static_cast<int>(info.Size));
-    return Simple(EncodeWriteTable(Pwd(), table, static_cast<unsigned>(RowNumber), field,
-                                   value.Data()));
+    return Simple(
+        EncodeWriteTable(Pwd(), table, static_cast<unsigned>(RowNumber), field, value.Data()));
 }
 
-int TFerrun::EnsureModelParams()
-{
+int TFerrun::EnsureModelParams() {
     if (FModelParams)
         return 0;
     std::string answer;
@@ -400,8 +371,7 @@ int TFerrun::EnsureModelParams()
     return 0;
 }
 
-int TFerrun::ReadModelParamValue()
-{
+int TFerrun::ReadModelParamValue() {
     const int rc = EnsureModelParams();
     if (rc != 0)
         return Finish(rc);
@@ -412,11 +382,9 @@ int TFerrun::ReadModelParamValue()
     return Finish(0);
 }
 
-int TFerrun::GetExchangeParam()
-{
+int TFerrun::GetExchangeParam() {
     std::string answer;
-    const int rc =
-        Execute(EncodeGetExchange(Pwd(), static_cast<unsigned>(PortNumber)), answer);
+    const int rc = Execute(EncodeGetExchange(Pwd(), static_cast<unsigned>(PortNumber)), answer);
     if (rc != 0)
         return Finish(rc);
     const auto p = DecodeExchangeParam(answer);
@@ -427,8 +395,7 @@ int TFerrun::GetExchangeParam()
     return Finish(0);
 }
 
-int TFerrun::SetExchangeParam()
-{
+int TFerrun::SetExchangeParam() {
     if (BaudRateOfCode(static_cast<unsigned>(BaudRate)) < 0)
         return Finish(ferrunresult::BadProperty);
     const int newCode = BaudRate;
@@ -437,70 +404,58 @@ int TFerrun::SetExchangeParam()
     BaudRate = linkCode;
     const int rc = Simple(EncodeSetExchange(Pwd(), static_cast<unsigned>(PortNumber),
                                             static_cast<unsigned>(newCode), FByteTimeoutCode));
-    const bool ourPort = ConnectionType == 0 &&
-                         (!FHostPort || *FHostPort == static_cast<unsigned>(PortNumber));
+    const bool ourPort =
+        ConnectionType == 0 && (!FHostPort || *FHostPort == static_cast<unsigned>(PortNumber));
     BaudRate = rc == 0 && ourPort ? newCode : linkCode;
     return rc;
 }
 
-int TFerrun::SetDate()
-{
+int TFerrun::SetDate() {
     return Simple(EncodeDate(cmd::SetDate, Pwd(), Date));
 }
 
-int TFerrun::ConfirmDate()
-{
+int TFerrun::ConfirmDate() {
     return Simple(EncodeDate(cmd::ConfirmDate, Pwd(), Date));
 }
 
-int TFerrun::SetTime()
-{
+int TFerrun::SetTime() {
     return Simple(EncodeSetTime(Pwd(), Time));
 }
 
-int TFerrun::ResetSettings()
-{
+int TFerrun::ResetSettings() {
     return Simple(EncodeNoPassword(cmd::TechReset));
 }
 
-int TFerrun::InterruptTest()
-{
+int TFerrun::InterruptTest() {
     return Simple(EncodePasswordOnly(cmd::InterruptTest, Pwd()));
 }
 
-int TFerrun::InterruptDataStream()
-{
+int TFerrun::InterruptDataStream() {
     return Finish(0);
 }
 
-int TFerrun::SetPointPosition()
-{
+int TFerrun::SetPointPosition() {
     return Finish(0);
 }
 
-int TFerrun::CancelCheck()
-{
+int TFerrun::CancelCheck() {
     return Simple(EncodePasswordOnly(cmd::CancelCheck, Pwd()));
 }
 
-int TFerrun::PrintReportWithCleaning()
-{
+int TFerrun::PrintReportWithCleaning() {
     return Simple(EncodePasswordOnly(cmd::ZReport, Pwd()));
 }
 
-int TFerrun::PrintString()
-{
+int TFerrun::PrintString() {
     return Simple(EncodePrintString(Pwd(), Flags(), StringForPrinting));
 }
 
-int TFerrun::PrintStringWithFont()
-{
+int TFerrun::PrintStringWithFont() {
     return Simple(EncodePrintStringWithFont(Pwd(), Flags(), static_cast<unsigned>(FontType),
                                             StringForPrinting));
 }
 
-int TFerrun::PrintLine()
-{
+int TFerrun::PrintLine() {
     const QByteArray hex = LineDataHex.toLatin1();
     QByteArray dots = QByteArray::fromHex(hex);
     if (hex.size() % 2 != 0 || dots.toHex().compare(hex, Qt::CaseInsensitive) != 0 ||
@@ -515,23 +470,20 @@ int TFerrun::PrintLine()
     std::optional<unsigned> flags;
     if (FCapabilities && FCapabilities->Has(cap::LinePrintFlags))
         flags = Flags();
-    return Simple(EncodePrintLine(Pwd(), static_cast<unsigned>(LineNumber), flags,
-                                  std::string_view(dots.constData(),
-                                                   static_cast<size_t>(dots.size()))));
+    return Simple(
+        EncodePrintLine(Pwd(), static_cast<unsigned>(LineNumber), flags,
+                        std::string_view(dots.constData(), static_cast<size_t>(dots.size()))));
 }
 
-int TFerrun::FeedDocument()
-{
+int TFerrun::FeedDocument() {
     return Simple(EncodeFeed(Pwd(), Flags(), static_cast<unsigned>(StringQuantity)));
 }
 
-int TFerrun::CutCheck()
-{
+int TFerrun::CutCheck() {
     return Simple(EncodeCut(Pwd(), CutType));
 }
 
-int TFerrun::GetFontMetrics()
-{
+int TFerrun::GetFontMetrics() {
     std::string answer;
     const int rc = Execute(EncodeFontMetrics(Pwd(), static_cast<unsigned>(FontType)), answer);
     if (rc != 0)
@@ -545,20 +497,17 @@ int TFerrun::GetFontMetrics()
     return Finish(0);
 }
 
-int TFerrun::OpenSession()
-{
+int TFerrun::OpenSession() {
     return Simple(EncodePasswordOnly(cmd::OpenSession, Pwd()));
 }
 
-int TFerrun::Sale()
-{
+int TFerrun::Sale() {
     const auto quantity = static_cast<std::uint64_t>(std::llround(std::max(0.0, Quantity) * 1000));
     return Simple(EncodeSale(Pwd(), quantity, Kopecks(Price), static_cast<unsigned>(Department),
                              StringForPrinting));
 }
 
-int TFerrun::CloseCheck()
-{
+int TFerrun::CloseCheck() {
     std::string answer;
     const int rc = Execute(EncodeCloseCheck(Pwd(), Kopecks(Summ1), StringForPrinting), answer);
     if (rc != 0)
@@ -570,13 +519,11 @@ int TFerrun::CloseCheck()
     return Finish(0);
 }
 
-int TFerrun::OpenDrawer()
-{
+int TFerrun::OpenDrawer() {
     return Simple(EncodeOpenDrawer(Pwd(), static_cast<unsigned>(DrawerNumber)));
 }
 
-int TFerrun::SetSerialNumber()
-{
+int TFerrun::SetSerialNumber() {
     bool ok = false;
     const qulonglong serial = SerialNumber.trimmed().toULongLong(&ok);
     if (!ok || serial > 99999999)
@@ -584,8 +531,7 @@ int TFerrun::SetSerialNumber()
     return Simple(EncodeSetSerial(static_cast<std::uint32_t>(serial)));
 }
 
-int TFerrun::SetLongSerialNumber()
-{
+int TFerrun::SetLongSerialNumber() {
     bool ok = false;
     const qulonglong serial = SerialNumber.trimmed().toULongLong(&ok);
     if (!ok || serial > 99999999999999ull)
@@ -593,8 +539,7 @@ int TFerrun::SetLongSerialNumber()
     return Simple(EncodeSetLongSerial(serial));
 }
 
-int TFerrun::ReadSerialNumber()
-{
+int TFerrun::ReadSerialNumber() {
     std::string answer;
     const int rc = Execute(EncodePasswordOnly(cmd::ReadLongSerial, Pwd()), answer);
     if (rc != 0)
@@ -606,8 +551,7 @@ int TFerrun::ReadSerialNumber()
     return Finish(0);
 }
 
-int TFerrun::FNGetStatus()
-{
+int TFerrun::FNGetStatus() {
     std::string answer;
     const int rc = Execute(EncodePasswordOnly(cmd::FnStatus, Pwd()), answer);
     if (rc != 0)
@@ -624,8 +568,7 @@ int TFerrun::FNGetStatus()
     return Finish(0);
 }
 
-int TFerrun::FNGetSerial()
-{
+int TFerrun::FNGetSerial() {
     std::string answer;
     const int rc = Execute(EncodePasswordOnly(cmd::FnSerial, Pwd()), answer);
     if (rc != 0)
@@ -637,8 +580,7 @@ int TFerrun::FNGetSerial()
     return Finish(0);
 }
 
-int TFerrun::GetEKLZSerialNumber()
-{
+int TFerrun::GetEKLZSerialNumber() {
     std::string answer;
     const int rc = Execute(EncodePasswordOnly(cmd::EklzSerial, Pwd()), answer);
     if (rc != 0)
@@ -650,8 +592,7 @@ int TFerrun::GetEKLZSerialNumber()
     return Finish(0);
 }
 
-int TFerrun::GetEKLZVersion()
-{
+int TFerrun::GetEKLZVersion() {
     std::string answer;
     const int rc = Execute(EncodePasswordOnly(cmd::EklzVersion, Pwd()), answer);
     if (rc != 0)
@@ -663,19 +604,16 @@ int TFerrun::GetEKLZVersion()
     return Finish(0);
 }
 
-int TFerrun::GetECRParams()
-{
+int TFerrun::GetECRParams() {
     return Simple(EncodeExtendedRequest(static_cast<unsigned>(OperationType)));
 }
 
-void TFerrunDevice::Check(int resultCode) const
-{
+void TFerrunDevice::Check(int resultCode) const {
     if (resultCode != 0)
         throw Exception(QStringLiteral("%1, %2").arg(resultCode).arg(ResultCodeDescription));
 }
 
-int TFerrun::ShowProperties()
-{
+int TFerrun::ShowProperties() {
     TFerrunPropertiesDialog dialog(*this);
     dialog.exec();
     return Finish(0);

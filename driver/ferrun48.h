@@ -17,9 +17,9 @@ public:
     // Connection.
     int ConnectionType = 0; // 0 local serial port, 6 TCP
     int ProtocolType = 0;
-    int ComNumber = 1;      // port number of the platform's port list
-    int BaudRate = 1;       // code 0..9
-    int Timeout = 100;      // byte time-out, ms
+    int ComNumber = 1; // port number of the platform's port list
+    int BaudRate = 1;  // code 0..9
+    int Timeout = 100; // byte time-out, ms
     int Password = 30;
     QString ComputerName;
     QString IPAddress;
@@ -121,10 +121,10 @@ public:
     int PrintWidth = 0;
     int CharWidth = 0;
     int CharHeight = 0;
-    double Price = 0;    // roubles
+    double Price = 0; // roubles
     double Quantity = 0;
     int Department = 0;
-    double Summ1 = 0;    // cash payment, roubles
+    double Summ1 = 0; // cash payment, roubles
     double Change = 0;
     int DrawerNumber = 0;
 

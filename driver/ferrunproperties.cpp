@@ -21,8 +21,7 @@ TFerrunPropertiesDialog::TFerrunPropertiesDialog(TFerrun &driver, QWidget *paren
     , edtTimeout(new QSpinBox(this))
     , edtHost(new QLineEdit(this))
     , edtTCPPort(new QSpinBox(this))
-    , lblResult(new QLabel(this))
-{
+    , lblResult(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Свойства драйвера"));
     cbConnectionType->addItem(QStringLiteral("Локальный последовательный порт"), 0);
     cbConnectionType->addItem(QStringLiteral("TCP сокет"), 6);
@@ -63,8 +62,7 @@ TFerrunPropertiesDialog::TFerrunPropertiesDialog(TFerrun &driver, QWidget *paren
     layout->addWidget(buttons);
 }
 
-void TFerrunPropertiesDialog::Apply()
-{
+void TFerrunPropertiesDialog::Apply() {
     FDriver.ConnectionType = cbConnectionType->currentData().toInt();
     FDriver.ComNumber = edtComNumber->value();
     FDriver.BaudRate = cbBaudRate->currentData().toInt();
@@ -74,8 +72,7 @@ void TFerrunPropertiesDialog::Apply()
     FDriver.TCPPort = edtTCPPort->value();
 }
 
-void TFerrunPropertiesDialog::CheckConnection()
-{
+void TFerrunPropertiesDialog::CheckConnection() {
     Apply();
     const int rc = FDriver.GetDeviceMetrics();
     if (rc == 0)
@@ -87,7 +84,6 @@ void TFerrunPropertiesDialog::CheckConnection()
     FDriver.Disconnect();
 }
 
-QString TFerrunPropertiesDialog::CheckResult() const
-{
+QString TFerrunPropertiesDialog::CheckResult() const {
     return lblResult->text();
 }

@@ -14,27 +14,22 @@ constexpr std::uint8_t IdleByte = 0xFF;
 // How many answers a device may still hold before it counts as babbling.
 constexpr int MaxDrainedAnswers = 3;
 
-std::chrono::milliseconds Left(Clock::time_point deadline)
-{
-    return std::max(0ms, std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              Clock::now()));
+std::chrono::milliseconds Left(Clock::time_point deadline) {
+    return std::max(0ms,
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
 }
 
 } // namespace
 
 THostLink::THostLink(IByteTransport &transport)
-    : FTransport(transport)
-{
-}
+    : FTransport(transport) {}
 
-bool THostLink::Send(std::string_view bytes)
-{
+bool THostLink::Send(std::string_view bytes) {
     FLogger.WriteTxData(bytes);
     return FTransport.Write(bytes);
 }
 
-std::optional<std::uint8_t> THostLink::ReadByte(std::chrono::milliseconds timeout)
-{
+std::optional<std::uint8_t> THostLink::ReadByte(std::chrono::milliseconds timeout) {
     if (FInput.empty()) {
         FInput = FTransport.Read(256, timeout);
         if (FInput.empty())
@@ -46,8 +41,7 @@ std::optional<std::uint8_t> THostLink::ReadByte(std::chrono::milliseconds timeou
     return byte;
 }
 
-THostLink::Reply THostLink::ReadControl(std::chrono::milliseconds timeout)
-{
+THostLink::Reply THostLink::ReadControl(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         const auto byte = ReadByte(Left(deadline));
@@ -62,8 +56,7 @@ THostLink::Reply THostLink::ReadControl(std::chrono::milliseconds timeout)
     }
 }
 
-int THostLink::ReadFrame(std::chrono::milliseconds firstByteTimeout, std::string &data)
-{
+int THostLink::ReadFrame(std::chrono::milliseconds firstByteTimeout, std::string &data) {
     const auto deadline = Clock::now() + firstByteTimeout;
     bool noise = false;
     for (;;) {
@@ -93,8 +86,7 @@ int THostLink::ReadFrame(std::chrono::milliseconds firstByteTimeout, std::string
     return 0;
 }
 
-int THostLink::CheckLink()
-{
+int THostLink::CheckLink() {
     bool noise = false;
     int drained = 0;
     const int tries = std::max(1, FSettings.MaxCommandSendCount);
@@ -130,8 +122,7 @@ int THostLink::CheckLink()
 }
 
 int THostLink::Exchange(std::string_view request, std::string &answer,
-                        std::chrono::milliseconds answerTimeout)
-{
+                        std::chrono::milliseconds answerTimeout) {
     int rc = CheckLink();
     if (rc != 0)
         return rc;

@@ -3,11 +3,8 @@
 TTcpTransport::TTcpTransport(std::string host, int port, std::chrono::milliseconds connectTimeout)
     : FHost(std::move(host))
     , FPort(port)
-    , FConnectTimeout(connectTimeout)
-{
-}
+    , FConnectTimeout(connectTimeout) {}
 
-bool TTcpTransport::Open()
-{
+bool TTcpTransport::Open() {
     return FSocket.Connect(FHost, FPort, FConnectTimeout);
 }

@@ -15,8 +15,7 @@ public:
     void Close() override { FSocket.Close(); }
     bool IsOpen() const override { return FSocket.IsOpen(); }
     bool Write(std::string_view bytes) override { return FSocket.Write(bytes); }
-    std::string Read(size_t maxBytes, std::chrono::milliseconds timeout) override
-    {
+    std::string Read(size_t maxBytes, std::chrono::milliseconds timeout) override {
         return FSocket.Read(maxBytes, timeout);
     }
     void Purge() override { FSocket.Discard(); }

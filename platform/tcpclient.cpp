@@ -13,8 +13,7 @@ namespace platform {
 
 namespace {
 
-int PollFor(int socket, short events, std::chrono::milliseconds timeout)
-{
+int PollFor(int socket, short events, std::chrono::milliseconds timeout) {
     pollfd fd{socket, events, 0};
     for (;;) {
         const int rc = ::poll(&fd, 1, static_cast<int>(timeout.count()));
@@ -24,8 +23,7 @@ int PollFor(int socket, short events, std::chrono::milliseconds timeout)
     }
 }
 
-bool ConnectOne(int socket, const addrinfo &address, std::chrono::milliseconds timeout)
-{
+bool ConnectOne(int socket, const addrinfo &address, std::chrono::milliseconds timeout) {
     if (::connect(socket, address.ai_addr, address.ai_addrlen) == 0)
         return true;
     if (errno != EINPROGRESS)
@@ -39,13 +37,11 @@ bool ConnectOne(int socket, const addrinfo &address, std::chrono::milliseconds t
 
 } // namespace
 
-TcpClient::~TcpClient()
-{
+TcpClient::~TcpClient() {
     Close();
 }
 
-bool TcpClient::Connect(const std::string &host, int port, std::chrono::milliseconds timeout)
-{
+bool TcpClient::Connect(const std::string &host, int port, std::chrono::milliseconds timeout) {
     Close();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -54,8 +50,8 @@ bool TcpClient::Connect(const std::string &host, int port, std::chrono::millisec
     if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
         return false;
     for (addrinfo *a = found; a && FSocket < 0; a = a->ai_next) {
-        const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                               a->ai_protocol);
+        const int s =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (s < 0)
             continue;
         if (ConnectOne(s, *a, timeout)) {
@@ -70,15 +66,13 @@ bool TcpClient::Connect(const std::string &host, int port, std::chrono::millisec
     return FSocket >= 0;
 }
 
-void TcpClient::Close()
-{
+void TcpClient::Close() {
     if (FSocket >= 0)
         ::close(FSocket);
     FSocket = -1;
 }
 
-bool TcpClient::Write(std::string_view bytes)
-{
+bool TcpClient::Write(std::string_view bytes) {
     while (!bytes.empty() && FSocket >= 0) {
         const ssize_t n = ::send(FSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n > 0) {
@@ -95,8 +89,7 @@ bool TcpClient::Write(std::string_view bytes)
     return bytes.empty();
 }
 
-std::string TcpClient::Read(size_t maxBytes, std::chrono::milliseconds timeout)
-{
+std::string TcpClient::Read(size_t maxBytes, std::chrono::milliseconds timeout) {
     if (FSocket < 0 || PollFor(FSocket, POLLIN, timeout) <= 0)
         return {};
     std::string bytes(maxBytes, '\0');
@@ -110,8 +103,7 @@ std::string TcpClient::Read(size_t maxBytes, std::chrono::milliseconds timeout)
     return bytes;
 }
 
-void TcpClient::Discard()
-{
+void TcpClient::Discard() {
     while (!Read(256, std::chrono::milliseconds(0)).empty()) {
     }
 }

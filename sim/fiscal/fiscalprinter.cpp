@@ -18,8 +18,7 @@ constexpr unsigned FontCount = 2;
 constexpr int DefaultTcpPort = 12345;
 
 // Expected LEN of each request; a negative value is the least length of a variable request.
-int ExpectedLength(std::uint16_t command)
-{
+int ExpectedLength(std::uint16_t command) {
     switch (command) {
     case cmd::DeviceType:
     case cmd::TechReset:
@@ -77,13 +76,11 @@ int ExpectedLength(std::uint16_t command)
     }
 }
 
-std::string Utf8(std::string_view cp1251Text)
-{
+std::string Utf8(std::string_view cp1251Text) {
     return cp1251::ToUnicode(cp1251Text).toStdString();
 }
 
-std::string HexText(std::string_view bytes)
-{
+std::string HexText(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string text;
     for (const char c : bytes) {
@@ -93,8 +90,7 @@ std::string HexText(std::string_view bytes)
     return text;
 }
 
-bool OnOff(const std::string &word)
-{
+bool OnOff(const std::string &word) {
     if (word == "on" || word == "1" || word == "yes" || word == "open" || word == "present")
         return true;
     if (word == "off" || word == "0" || word == "no" || word == "close" || word == "closed" ||
@@ -103,8 +99,7 @@ bool OnOff(const std::string &word)
     throw std::runtime_error("expected on or off: " + word);
 }
 
-long long Number(const std::string &word)
-{
+long long Number(const std::string &word) {
     size_t used = 0;
     long long value = 0;
     try {
@@ -124,8 +119,7 @@ FiscalPrinter::FiscalPrinter(const FiscalProfile &profile)
     , FClock(QDateTime::currentDateTime())
     , FClockSetAt(Clock::now())
     , FEklzPresent(profile.Eklz)
-    , FDrivePresent(profile.FiscalDrive)
-{
+    , FDrivePresent(profile.FiscalDrive) {
     const auto *model = FindBuiltInModel(profile.Model);
     const std::uint64_t caps = model ? model->Capabilities : 0;
     const auto has = [caps](int bit) { return (caps >> bit) & 1u; };
@@ -140,8 +134,7 @@ FiscalPrinter::FiscalPrinter(const FiscalProfile &profile)
     BuildTables();
 }
 
-void FiscalPrinter::BuildTables()
-{
+void FiscalPrinter::BuildTables() {
     const auto *model = FindBuiltInModel(FProfile.Model);
     const unsigned serialTable = model ? model->SerialTable : 18;
     const unsigned table19 = model ? model->Table19 : 19;
@@ -160,8 +153,11 @@ void FiscalPrinter::BuildTables()
         } else if (t == 16) {
             def = {"Сетевые адреса", binary(14)};
         } else if (t == serialTable) {
-            def = {"Заводские номера", {{"Заводской номер", true, 20}, {"РНМ", true, 20},
-                                        {"ИНН", true, 20}, {"Номер ФН", true, 20}}};
+            def = {"Заводские номера",
+                   {{"Заводской номер", true, 20},
+                    {"РНМ", true, 20},
+                    {"ИНН", true, 20},
+                    {"Номер ФН", true, 20}}};
         } else if (t == table19) {
             def = {"Параметры ФН", {{"Адрес ОФД", true, 40}}};
         } else if (t == 21) {
@@ -193,16 +189,14 @@ void FiscalPrinter::BuildTables()
         SetCell(serialTable, 1, 4, FProfile.FiscalDrive ? FDriveSerial : std::string());
 }
 
-const FiscalPrinter::FieldDef *FiscalPrinter::Field(unsigned table, unsigned field) const
-{
+const FiscalPrinter::FieldDef *FiscalPrinter::Field(unsigned table, unsigned field) const {
     const auto t = FTables.find(table);
     if (t == FTables.end() || field == 0 || field > t->second.Fields.size())
         return nullptr;
     return &t->second.Fields[field - 1];
 }
 
-std::string FiscalPrinter::Cell(unsigned table, unsigned row, unsigned field) const
-{
+std::string FiscalPrinter::Cell(unsigned table, unsigned row, unsigned field) const {
     const FieldDef *def = Field(table, field);
     const auto found = FCells.find({table, row, field});
     std::string value = found == FCells.end() ? std::string() : found->second;
@@ -210,8 +204,7 @@ std::string FiscalPrinter::Cell(unsigned table, unsigned row, unsigned field) co
     return value;
 }
 
-void FiscalPrinter::SetCell(unsigned table, unsigned row, unsigned field, std::string value)
-{
+void FiscalPrinter::SetCell(unsigned table, unsigned row, unsigned field, std::string value) {
     const FieldDef *def = Field(table, field);
     if (!def)
         throw std::runtime_error("no such table field");
@@ -219,28 +212,25 @@ void FiscalPrinter::SetCell(unsigned table, unsigned row, unsigned field, std::s
     FCells[{table, row, field}] = value;
 }
 
-std::int64_t FiscalPrinter::CellInt(unsigned table, unsigned field) const
-{
+std::int64_t FiscalPrinter::CellInt(unsigned table, unsigned field) const {
     TByteReader reader(Cell(table, 1, field));
     return static_cast<std::int64_t>(reader.Uint(static_cast<int>(reader.Left())));
 }
 
-void FiscalPrinter::SetCellInt(unsigned table, unsigned field, std::int64_t value)
-{
+void FiscalPrinter::SetCellInt(unsigned table, unsigned field, std::int64_t value) {
     const FieldDef *def = Field(table, field);
     if (!def)
         throw std::runtime_error("no such table field");
-    SetCell(table, 1, field,
-            TByteWriter().Uint(static_cast<std::uint64_t>(value), static_cast<int>(def->Size)).Data());
+    SetCell(
+        table, 1, field,
+        TByteWriter().Uint(static_cast<std::uint64_t>(value), static_cast<int>(def->Size)).Data());
 }
 
-int FiscalPrinter::TcpPort() const
-{
+int FiscalPrinter::TcpPort() const {
     return FTables.count(21) ? static_cast<int>(CellInt(21, 4)) : 0;
 }
 
-std::string FiscalPrinter::IpAddress() const
-{
+std::string FiscalPrinter::IpAddress() const {
     if (!FTables.count(16))
         return {};
     std::string address;
@@ -249,16 +239,14 @@ std::string FiscalPrinter::IpAddress() const
     return address;
 }
 
-QDateTime FiscalPrinter::DeviceClock(Clock::time_point now) const
-{
+QDateTime FiscalPrinter::DeviceClock(Clock::time_point now) const {
     if (!FClockRunning)
         return FClock;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - FClockSetAt);
     return FClock.addMSecs(elapsed.count());
 }
 
-unsigned FiscalPrinter::Mode() const
-{
+unsigned FiscalPrinter::Mode() const {
     if (FTechResetMode)
         return 9;
     if (FDateToConfirm)
@@ -268,8 +256,7 @@ unsigned FiscalPrinter::Mode() const
     return FShiftOpen ? 2 : 4;
 }
 
-unsigned FiscalPrinter::Submode(Clock::time_point now) const
-{
+unsigned FiscalPrinter::Submode(Clock::time_point now) const {
     if (!FReceiptPaper)
         return FPaperRanOut ? 2 : 1;
     if (FPaperRanOut)
@@ -277,8 +264,7 @@ unsigned FiscalPrinter::Submode(Clock::time_point now) const
     return Printing(now) ? 5 : 0;
 }
 
-std::uint16_t FiscalPrinter::Flags() const
-{
+std::uint16_t FiscalPrinter::Flags() const {
     std::uint16_t flags = FSensorFlags;
     const auto set = [&flags](std::uint16_t bit, bool on) {
         flags = static_cast<std::uint16_t>(on ? flags | bit : flags & ~bit);
@@ -289,21 +275,18 @@ std::uint16_t FiscalPrinter::Flags() const
     return flags;
 }
 
-int FiscalPrinter::BaudRate(unsigned portNumber) const
-{
+int FiscalPrinter::BaudRate(unsigned portNumber) const {
     const auto found = FBaudCodes.find(portNumber);
     return found == FBaudCodes.end() ? 0 : BaudRateOfCode(found->second);
 }
 
-void FiscalPrinter::ApplyPendingBaudRate()
-{
+void FiscalPrinter::ApplyPendingBaudRate() {
     if (FPendingBaud)
         FBaudCodes[FPendingBaud->first] = FPendingBaud->second;
     FPendingBaud.reset();
 }
 
-void FiscalPrinter::PowerCycle()
-{
+void FiscalPrinter::PowerCycle() {
     FSwitched = false;
     FPrintingUntil = {};
     FDateToConfirm.reset();
@@ -312,8 +295,7 @@ void FiscalPrinter::PowerCycle()
     FSilentAnswers = 0;
 }
 
-std::optional<unsigned> FiscalPrinter::OperatorOf(std::uint32_t password) const
-{
+std::optional<unsigned> FiscalPrinter::OperatorOf(std::uint32_t password) const {
     if (password == FProfile.SysPassword)
         return 30;
     if (password == FProfile.AdminPassword)
@@ -325,8 +307,7 @@ std::optional<unsigned> FiscalPrinter::OperatorOf(std::uint32_t password) const
     return std::nullopt;
 }
 
-std::optional<int> FiscalPrinter::PrintRefusal(Clock::time_point now) const
-{
+std::optional<int> FiscalPrinter::PrintRefusal() const {
     if (!FProfile.Printer)
         return err::NotSupported;
     if (FTechResetMode)
@@ -335,37 +316,32 @@ std::optional<int> FiscalPrinter::PrintRefusal(Clock::time_point now) const
         return err::NoReceiptPaper;
     if (FPaperRanOut)
         return err::WaitingContinuePrint;
-    if (Printing(now))
-        return err::PrinterBusy;
+    // Lines queue behind the one printing, as in the devices' print buffer; a busy printer
+    // (80) is what the control interface's "busy" shows.
     return std::nullopt;
 }
 
-void FiscalPrinter::Print(const std::string &line, Clock::time_point now, int lines)
-{
+void FiscalPrinter::Print(const std::string &line, Clock::time_point now, int lines) {
     FRoll.push_back(line);
     FPrintingUntil = std::max(now, FPrintingUntil) + FLineTime * lines;
 }
 
-unsigned FiscalPrinter::FontWidth(unsigned font) const
-{
+unsigned FiscalPrinter::FontWidth(unsigned font) const {
     const auto *model = FindBuiltInModel(FProfile.Model);
     const unsigned width = model ? (font == 2 ? model->Font2Width : model->Font1Width) : 0;
     return width ? width : 32;
 }
 
-std::string FiscalPrinter::Error(std::uint16_t command, int code) const
-{
+std::string FiscalPrinter::Error(std::uint16_t command, int code) const {
     return TByteWriter().Command(command).U8(static_cast<unsigned>(code)).Data();
 }
 
-std::string FiscalPrinter::Ok(std::uint16_t command, std::string_view fields) const
-{
+std::string FiscalPrinter::Ok(std::uint16_t command, std::string_view fields) const {
     return TByteWriter().Command(command).U8(0).Raw(fields).Data();
 }
 
 std::string FiscalPrinter::Execute(std::string_view data, unsigned portNumber,
-                                   Clock::time_point now)
-{
+                                   Clock::time_point now) {
     if (data.empty())
         return {};
     const std::uint16_t command = CommandOf(data);
@@ -400,8 +376,7 @@ std::string FiscalPrinter::Execute(std::string_view data, unsigned portNumber,
     return Answer(command, data, portNumber, now);
 }
 
-std::string FiscalPrinter::ShortStatus(Clock::time_point now) const
-{
+std::string FiscalPrinter::ShortStatus(Clock::time_point now) const {
     return Ok(cmd::ShortStatus, TByteWriter()
                                     .U8(30)
                                     .U16(Flags())
@@ -417,8 +392,7 @@ std::string FiscalPrinter::ShortStatus(Clock::time_point now) const
                                     .Data());
 }
 
-std::string FiscalPrinter::FullStatus(unsigned port, Clock::time_point now) const
-{
+std::string FiscalPrinter::FullStatus(unsigned port, Clock::time_point now) const {
     const QDateTime clock = DeviceClock(now);
     const auto date = [](TByteWriter &w, const QDate &d) {
         w.U8(static_cast<unsigned>(d.day()))
@@ -435,8 +409,8 @@ std::string FiscalPrinter::FullStatus(unsigned port, Clock::time_point now) cons
     w.U8(static_cast<unsigned>(clock.time().hour()))
         .U8(static_cast<unsigned>(clock.time().minute()))
         .U8(static_cast<unsigned>(clock.time().second()));
-    const unsigned fmFlags = (FProfile.FiscalDrive ? 0u : 1u) | (FSerial ? 4u : 0u) |
-                             (FShiftOpen ? 0x40u : 0u);
+    const unsigned fmFlags =
+        (FProfile.FiscalDrive ? 0u : 1u) | (FSerial ? 4u : 0u) | (FShiftOpen ? 0x40u : 0u);
     w.U8(fmFlags)
         .U32(FSerial ? static_cast<std::uint32_t>(*FSerial) : 0xFFFFFFFFu)
         .U16(static_cast<unsigned>(FSessionNumber))
@@ -448,8 +422,7 @@ std::string FiscalPrinter::FullStatus(unsigned port, Clock::time_point now) cons
 }
 
 std::string FiscalPrinter::SetClock(std::uint16_t command, std::string_view data,
-                                    Clock::time_point now)
-{
+                                    Clock::time_point now) {
     TByteReader r(data, 5);
     const int a = static_cast<int>(r.U8());
     const int b = static_cast<int>(r.U8());
@@ -480,8 +453,7 @@ std::string FiscalPrinter::SetClock(std::uint16_t command, std::string_view data
     return Ok(command);
 }
 
-std::string FiscalPrinter::TableCommand(std::uint16_t command, std::string_view data)
-{
+std::string FiscalPrinter::TableCommand(std::uint16_t command, std::string_view data) {
     TByteReader r(data, 5);
     const unsigned table = r.U8();
     if (!FTables.count(table))
@@ -522,9 +494,8 @@ std::string FiscalPrinter::TableCommand(std::uint16_t command, std::string_view 
 }
 
 std::string FiscalPrinter::SaleCommand(std::uint16_t command, std::string_view data,
-                                       Clock::time_point now)
-{
-    if (const auto refusal = PrintRefusal(now))
+                                       Clock::time_point now) {
+    if (const auto refusal = PrintRefusal())
         return Error(command, *refusal);
     TByteReader r(data, 5);
     if (command == cmd::Sale) {
@@ -569,11 +540,9 @@ std::string FiscalPrinter::SaleCommand(std::uint16_t command, std::string_view d
 }
 
 std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, unsigned port,
-                                  Clock::time_point now)
-{
+                                  Clock::time_point now) {
     const size_t pwdAt = IsTwoByteCommand(command) ? 2 : 1;
-    const std::uint32_t password =
-        data.size() >= pwdAt + 4 ? TByteReader(data, pwdAt).U32() : 0;
+    const std::uint32_t password = data.size() >= pwdAt + 4 ? TByteReader(data, pwdAt).U32() : 0;
     const auto *model = FindBuiltInModel(FProfile.Model);
     const std::uint64_t caps = model ? model->Capabilities : 0;
     const auto op = OperatorOf(password);
@@ -582,16 +551,16 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
 
     switch (command) {
     case cmd::DeviceType:
-        return Ok(command, TByteWriter()
-                               .U8(0)
-                               .U8(0)
-                               .U8(FProfile.ProtocolVersion)
-                               .U8(FProfile.ProtocolSubversion)
-                               .U8(FProfile.Model)
-                               .U8(0)
-                               .Raw(cp1251::FromUnicode(
-                                   QString::fromStdString(FProfile.Description)))
-                               .Data());
+        return Ok(command,
+                  TByteWriter()
+                      .U8(0)
+                      .U8(0)
+                      .U8(FProfile.ProtocolVersion)
+                      .U8(FProfile.ProtocolSubversion)
+                      .U8(FProfile.Model)
+                      .U8(0)
+                      .Raw(cp1251::FromUnicode(QString::fromStdString(FProfile.Description)))
+                      .Data());
     case cmd::ExtendedRequest: {
         if (static_cast<std::uint8_t>(data[1]) != 1 || !FProfile.ModelParams)
             return Error(command, err::NotSupported);
@@ -695,8 +664,7 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
         const unsigned target = static_cast<std::uint8_t>(data[5]);
         if (!FBaudCodes.count(target))
             return Error(command, err::BadParameters);
-        return Ok(command,
-                  TByteWriter().U8(FBaudCodes[target]).U8(FTimeoutCodes[target]).Data());
+        return Ok(command, TByteWriter().U8(FBaudCodes[target]).U8(FTimeoutCodes[target]).Data());
     }
     case cmd::WriteTable:
     case cmd::ReadTable:
@@ -709,19 +677,20 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
         return SetClock(command, data, now);
     case cmd::PrintString:
     case cmd::PrintStringWithFont: {
-        if (const auto refusal = PrintRefusal(now))
+        if (const auto refusal = PrintRefusal())
             return Error(command, *refusal);
         TByteReader r(data, 6);
         const unsigned font = command == cmd::PrintStringWithFont ? r.U8() : 1;
         if (font < 1 || font > FontCount)
             return Error(command, err::BadParameters);
         std::string text = Utf8(r.Raw(40));
-        const QString unicode = QString::fromStdString(text).left(static_cast<int>(FontWidth(font)));
+        const QString unicode =
+            QString::fromStdString(text).left(static_cast<int>(FontWidth(font)));
         Print(unicode.toStdString(), now);
         return opAnswer();
     }
     case cmd::Feed: {
-        if (const auto refusal = PrintRefusal(now))
+        if (const auto refusal = PrintRefusal())
             return Error(command, *refusal);
         const unsigned lines = static_cast<std::uint8_t>(data[6]);
         if (lines == 0)
@@ -732,7 +701,7 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
     case cmd::Cut: {
         if (!((caps >> cap::Cutter) & 1u))
             return Error(command, err::NotSupported);
-        if (const auto refusal = PrintRefusal(now))
+        if (const auto refusal = PrintRefusal())
             return Error(command, *refusal);
         Print(data[5] ? "[cut partial]" : "[cut full]", now);
         return opAnswer();
@@ -758,7 +727,7 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
     case cmd::ZReport: {
         if (*op < 29)
             return Error(command, err::WrongPassword);
-        if (const auto refusal = PrintRefusal(now))
+        if (const auto refusal = PrintRefusal())
             return Error(command, *refusal);
         if (FCheckOpen)
             return Error(command, 0x4A);
@@ -777,7 +746,7 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
             return Error(command, err::NotInMode);
         if (FShiftOpen)
             return Error(command, 0x15);
-        if (const auto refusal = PrintRefusal(now))
+        if (const auto refusal = PrintRefusal())
             return Error(command, *refusal);
         FShiftOpen = true;
         ++FDocumentNumber;
@@ -822,7 +791,7 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
         const std::string_view dots = data.substr(hasFlags ? 8 : 7);
         if (repeats < 1 || repeats > 1200 || dots.size() > FProfile.PrintWidth / 8)
             return Error(command, err::BadParameters);
-        if (const auto refusal = PrintRefusal(now))
+        if (const auto refusal = PrintRefusal())
             return Error(command, *refusal);
         Print("[line x" + std::to_string(repeats) + " " + HexText(dots) + "]", now,
               static_cast<int>(repeats / 24 + 1));
@@ -857,8 +826,7 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
     }
 }
 
-std::string FiscalPrinter::Control(const std::vector<std::string> &words, Clock::time_point now)
-{
+std::string FiscalPrinter::Control(const std::vector<std::string> &words, Clock::time_point now) {
     if (words.empty())
         throw std::runtime_error("empty control command");
     const std::string &what = words[0];
@@ -872,10 +840,10 @@ std::string FiscalPrinter::Control(const std::vector<std::string> &words, Clock:
     };
     if (what == "state") {
         return "model " + std::to_string(FProfile.Model) + " mode " + std::to_string(Mode()) +
-               " submode " + std::to_string(Submode(now)) + " flags " +
-               std::to_string(Flags()) + " session " + std::to_string(FSessionNumber) +
-               " serial " + (FSerial ? std::to_string(*FSerial) : std::string("none")) +
-               " baud " + std::to_string(BaudRate(0)) + " clock " +
+               " submode " + std::to_string(Submode(now)) + " flags " + std::to_string(Flags()) +
+               " session " + std::to_string(FSessionNumber) + " serial " +
+               (FSerial ? std::to_string(*FSerial) : std::string("none")) + " baud " +
+               std::to_string(BaudRate(0)) + " clock " +
                DeviceClock(now).toString(Qt::ISODate).toStdString();
     }
     if (what == "shift") {
@@ -896,8 +864,8 @@ std::string FiscalPrinter::Control(const std::vector<std::string> &words, Clock:
             FClockSetAt = now;
             FClockRunning = arg(1) == "run";
         } else if (arg(1) == "set") {
-            const QDateTime value = QDateTime::fromString(QString::fromStdString(arg(2)),
-                                                          Qt::ISODate);
+            const QDateTime value =
+                QDateTime::fromString(QString::fromStdString(arg(2)), Qt::ISODate);
             if (!value.isValid())
                 throw std::runtime_error("bad date and time: " + arg(2));
             FClock = value;
@@ -992,7 +960,8 @@ std::string FiscalPrinter::Control(const std::vector<std::string> &words, Clock:
         if (code == 0)
             FErrorFaults.erase(command);
         else
-            FErrorFaults[command] = {code, words.size() > 3 ? static_cast<int>(Number(arg(3))) : -1};
+            FErrorFaults[command] = {code,
+                                     words.size() > 3 ? static_cast<int>(Number(arg(3))) : -1};
     } else if (what == "linetime") {
         FLineTime = std::chrono::milliseconds(Number(arg(1)));
     } else if (what == "jumper") {

@@ -8,7 +8,6 @@
 #include "sim/fiscal/fiscalprofiles.h"
 
 #include <QDateTime>
-
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -30,7 +29,8 @@ public:
     std::string Execute(std::string_view data, unsigned portNumber = 0,
                         Clock::time_point now = Clock::now());
     // Control words of the bench; throws std::runtime_error on bad input.
-    std::string Control(const std::vector<std::string> &words, Clock::time_point now = Clock::now());
+    std::string Control(const std::vector<std::string> &words,
+                        Clock::time_point now = Clock::now());
 
     // The line rate of a device port and a change that waits until the answer has gone out.
     int BaudRate(unsigned portNumber) const;
@@ -73,7 +73,7 @@ private:
     bool IsSysPassword(std::uint32_t password) const { return password == FProfile.SysPassword; }
     bool Printing(Clock::time_point now) const { return now < FPrintingUntil; }
     // Refusal of a print command, or nullopt when printing may start.
-    std::optional<int> PrintRefusal(Clock::time_point now) const;
+    std::optional<int> PrintRefusal() const;
     void Print(const std::string &line, Clock::time_point now, int lines = 1);
     const FieldDef *Field(unsigned table, unsigned field) const;
     std::string Cell(unsigned table, unsigned row, unsigned field) const;
