@@ -89,6 +89,8 @@ int TFerrun::Open() {
         FTransport = TcpTransportFor(*this);
     else if (FFactory)
         FTransport = FFactory(*this);
+    else
+        FTransport = std::make_unique<TSerialTransport>(ComNumber);
     if (!FTransport || BaudRateOfCode(static_cast<unsigned>(BaudRate)) < 0)
         return linkresult::PortUnavailable;
     if (!FTransport->Open() ||

@@ -101,9 +101,10 @@ int THostLink::CheckLink() {
         case Reply::Nak:
             return 0;
         case Reply::Ack: {
-            // An answer the host never took: read it, acknowledge it and ask again.
+            // An answer the host never took: read it and acknowledge it even when damaged,
+            // so that the device lets it go, then ask again.
             std::string stale;
-            if (ReadFrame(std::max(FSettings.ByteTimeout, 1000ms), stale) == 0)
+            if (ReadFrame(std::max(FSettings.ByteTimeout, 1000ms), stale) != linkresult::NoLink)
                 Send(std::string(1, linkframe::ACK));
             if (++drained > MaxDrainedAnswers)
                 return linkresult::BadAnswer;

@@ -4,6 +4,7 @@
 
 #include "driver/hostlink.h"
 #include "platform/tcpclient.h"
+#include "serial/serialport.h"
 
 #include <string>
 
@@ -26,4 +27,22 @@ private:
     int FPort;
     std::chrono::milliseconds FConnectTimeout;
     platform::TcpClient FSocket;
+};
+
+// A serial port of the platform's port list, by its number.
+class TSerialTransport : public IByteTransport {
+public:
+    explicit TSerialTransport(int portNumber);
+
+    bool Open() override;
+    void Close() override;
+    bool IsOpen() const override { return FPort.GetOpened(); }
+    bool Write(std::string_view bytes) override;
+    std::string Read(size_t maxBytes, std::chrono::milliseconds timeout) override;
+    void Purge() override;
+    bool SetBaudRate(int rate) override;
+
+private:
+    int FPortNumber;
+    TSerialPort FPort;
 };

@@ -35,6 +35,7 @@ public:
     // The line rate of a device port and a change that waits until the answer has gone out.
     int BaudRate(unsigned portNumber) const;
     void ApplyPendingBaudRate();
+    bool BaudRateChangePending() const { return FPendingBaud.has_value(); }
 
     // True after the fiscal-memory switch command was obeyed with the jumper fitted.
     bool SwitchedToBootloader() const { return FSwitched; }
