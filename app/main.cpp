@@ -1,15 +1,17 @@
-#include "core/log.h"
+#include "app/startwindow.h"
+#include "core/dm.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QTimer>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    GlobalLog().SetEnabled(true);
-    GlobalLog().SetDailyLogs(true);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Kalibra v") + GetVersionText());
+    TDM dm;
+    TStartWindow window;
     window.show();
+    // Only the start-up tests set this: they close the window as the operator would.
+    const int closeAfterMs = qEnvironmentVariableIntValue("KALIBRA_TEST_CLOSE_AFTER_MS");
+    if (closeAfterMs > 0)
+        QTimer::singleShot(closeAfterMs, &window, &QWidget::close);
     return app.exec();
 }
