@@ -33,7 +33,10 @@ public:
     const std::vector<std::uint8_t> &Flash() const { return FFlash; }
     // Power cycle; the flash keeps its contents, everything else starts afresh.
     void PowerOn();
+    // Takes effect at the next power-on.
     void SetJumper(bool Fitted) { FJumper = Fitted; }
+    // The rate the chip's UART runs at (the one its host synchronised at).
+    void SetBaudRate(int Rate) { FBaud = Rate; }
     // "autobaud", "synchronizing", "frequency", "command", "receiving", "sending", "running",
     // "silent".
     std::string State() const;

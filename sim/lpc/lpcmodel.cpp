@@ -84,7 +84,7 @@ ChipModel ModelOfPartId(std::uint32_t PartId) {
     for (ChipModel M : {Lpc1778(), Lpc1112_202(), Lpc1112_203(), Lpc1114_302()})
         if (M.PartId == PartId)
             return M;
-    throw std::invalid_argument("unknown LPC part ID " + std::to_string(PartId));
+    throw std::runtime_error("unknown LPC part ID " + std::to_string(PartId));
 }
 
 } // namespace sim::lpc

@@ -39,7 +39,7 @@ ChipModel Lpc1778();
 ChipModel Lpc1112_202();
 ChipModel Lpc1112_203();
 ChipModel Lpc1114_302();
-// The model of a part ID; throws std::invalid_argument for other IDs.
+// The model of a part ID; throws std::runtime_error for other IDs.
 ChipModel ModelOfPartId(std::uint32_t PartId);
 
 } // namespace sim::lpc
