@@ -138,11 +138,15 @@ protected:
                                  TDeviceTaskClass::WriteFMNetFlash})
             RegisterDeviceTaskClass<TOneStepTask>(Class);
         RegisterDeviceTaskClass<TInstructionTask>(TDeviceTaskClass::CheckUM);
-        QFile::remove(TAppParams::GetParamsFileName());
+        QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") +
+                      QStringLiteral("/ZARNIK/Kalibra/Params.xml"));
         AppParams().SetLastDeviceID(0);
         AppParams().SetLastDeviceTask(0);
+        TfmSelectDevice::SetPasswordsHook(
+            [this](const TDevice &ADevice) { PasswordsOf = ADevice.Name(); });
         Start();
     }
+    void TearDown() override { TfmSelectDevice::SetPasswordsHook(nullptr); }
 
     void Start() {
         Window = std::make_unique<TfmMain>();
@@ -176,6 +180,7 @@ protected:
     }
 
     TScriptedPrompts Prompts;
+    QString PasswordsOf;
     TDM Images;
     std::unique_ptr<TfmMain> Window;
 };
@@ -215,6 +220,7 @@ TEST_F(Wizard, TaskPagesInOrderWithStepsAndBackToTheStart) {
     EXPECT_EQ(Steps->currentRow(), 0);
     EXPECT_EQ(Script().Starts, 1);
     EXPECT_EQ(AppParams().LastDeviceID(), 24);
+    EXPECT_EQ(PasswordsOf, QStringLiteral("ПТК Ostrel-01")) << "passwords not handed over";
 
     Next();
     EXPECT_EQ(Header(), QStringLiteral("Проверка ПТК: Проверка состояния ПТК (2/3)"));
