@@ -1,5 +1,9 @@
+#include "checks/devicetest.h"
+#include "core/devices.h"
 #include "core/dm.h"
+#include "driver/fiscaldriver.h"
 #include "ui/mainwindow.h"
+#include "ui/selectdevice.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -7,6 +11,19 @@
 #include <QTimer>
 
 namespace {
+
+// The wizard reaches the device tests and the driver through these, so that the pages do not
+// depend on the subsystems whose tasks are built on them.
+void ConnectDriver() {
+    TfmSelectDevice::SetPasswordsHook([](const TDevice &ADevice) {
+        TDeviceTest &Test = DeviceTest();
+        Test.FSysPassword = ADevice.DefSysPassword();
+        Test.FUserPassword = ADevice.DefUserPassword();
+        Test.FTaxPassword = ADevice.DefTaxPassword();
+    });
+    TfmMain::SetDriverPropertiesHook(
+        [](QWidget *) { CheckDriverResult(FiscalDriver()->ShowProperties()); });
+}
 
 // Only the start-up tests set KALIBRA_TEST_CLOSE_AFTER_MS: they close the window and answer Yes
 // to the exit question, as the operator would.
@@ -31,6 +48,7 @@ void CloseAsTheOperatorWould(QWidget &Window) {
 
 int main(int argc, char **argv) {
     QApplication App(argc, argv);
+    ConnectDriver();
     TDM Images;
     TfmMain Main;
     CloseAsTheOperatorWould(Main);

@@ -7,14 +7,17 @@
 #include "core/log.h"
 #include "tests/support/printers.h"
 #include "tests/ui/scriptedprompts.h"
+#include "tests/work/workitemtesting.h"
 #include "ui/information.h"
 #include "ui/mainwindow.h"
+#include "ui/progress.h"
 #include "ui/selectdevice.h"
 #include "work/devicetask.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -129,6 +132,22 @@ public:
     }
 };
 
+// One progress page whose work runs until the test opens its gate.
+class TProgressTask : public TScriptedTask {
+public:
+    TProgressTask()
+        : TScriptedTask(QStringLiteral("CheckUMSerial"), QStringLiteral("Проверка УМ"), false) {
+        auto Progress = std::make_unique<TfmProgress>();
+        Progress->SetCaption(QStringLiteral("Проверка связи"));
+        Progress->SetWorkItem(Work());
+        AddPage(std::move(Progress));
+    }
+    static std::shared_ptr<TGateWorkItem> &Work() {
+        static std::shared_ptr<TGateWorkItem> Item;
+        return Item;
+    }
+};
+
 class Wizard : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -138,10 +157,21 @@ protected:
                                  TDeviceTaskClass::WriteFMNetFlash})
             RegisterDeviceTaskClass<TOneStepTask>(Class);
         RegisterDeviceTaskClass<TInstructionTask>(TDeviceTaskClass::CheckUM);
-        QFile::remove(TAppParams::GetParamsFileName());
+        RegisterDeviceTaskClass<TProgressTask>(TDeviceTaskClass::CheckUMSerial);
+        TProgressTask::Work() = NewWorkItem<TGateWorkItem>(2, true);
+        QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") +
+                      QStringLiteral("/ZARNIK/Kalibra/Params.xml"));
         AppParams().SetLastDeviceID(0);
         AppParams().SetLastDeviceTask(0);
+        TfmSelectDevice::SetPasswordsHook(
+            [this](const TDevice &ADevice) { PasswordsOf = ADevice.Name(); });
         Start();
+    }
+    void TearDown() override {
+        TfmSelectDevice::SetPasswordsHook(nullptr);
+        TfmMain::SetDriverPropertiesHook(nullptr);
+        Window.reset();
+        TProgressTask::Work().reset();
     }
 
     void Start() {
@@ -176,6 +206,7 @@ protected:
     }
 
     TScriptedPrompts Prompts;
+    QString PasswordsOf;
     TDM Images;
     std::unique_ptr<TfmMain> Window;
 };
@@ -215,6 +246,7 @@ TEST_F(Wizard, TaskPagesInOrderWithStepsAndBackToTheStart) {
     EXPECT_EQ(Steps->currentRow(), 0);
     EXPECT_EQ(Script().Starts, 1);
     EXPECT_EQ(AppParams().LastDeviceID(), 24);
+    EXPECT_EQ(PasswordsOf, QStringLiteral("ПТК Ostrel-01")) << "passwords not handed over";
 
     Next();
     EXPECT_EQ(Header(), QStringLiteral("Проверка ПТК: Проверка состояния ПТК (2/3)"));
@@ -376,4 +408,41 @@ TEST_F(Wizard, InformationLinkNextActsLikeTheNextButton) {
     Q_EMIT Html->anchorClicked(QUrl(QStringLiteral("Next")));
     EXPECT_EQ(Header(), QStringLiteral("Проверка УМ: Проверка (2/2)"));
     EXPECT_TRUE(Script().Calls.contains(QStringLiteral("Подключение.OnNext")));
+}
+
+TEST_F(Wizard, ExitWhileWorkRunsStopsItOnlyOnYes) {
+    Choose(12, 0);
+    const auto Work = TProgressTask::Work();
+    ASSERT_TRUE(WaitUntil([&] { return Work->State().IsRunning(); }));
+    EXPECT_FALSE(Child<QPushButton>("btnNext")->isEnabled());
+    Prompts.Answer(false);
+    Child<QToolButton>("btnExit")->click();
+    EXPECT_TRUE(Work->State().IsRunning()) << "No must leave the work running";
+    Prompts.Answer(true);
+    Child<QToolButton>("btnExit")->click();
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_TRUE(Work->State().Completed()) << "the window closed before the work stopped";
+    EXPECT_TRUE(Work->State().UserCancelled());
+}
+
+TEST_F(Wizard, DriverPropertiesItemCallsTheDriverAndShowsItsError) {
+    auto *Menu = Window->findChild<QMenu *>(QStringLiteral("pmMain"));
+    QAction *Properties = Menu->actions().value(0);
+    ASSERT_NE(Properties, nullptr);
+    EXPECT_EQ(Properties->text(), QStringLiteral("Свойства драйвера ФР..."));
+    Child<QToolButton>("btnMenu")->click();
+    EXPECT_FALSE(Properties->isEnabled()) << "no driver connected";
+    Menu->hide();
+
+    int Calls = 0;
+    TfmMain::SetDriverPropertiesHook([&](QWidget *) {
+        ++Calls;
+        throw Exception(QStringLiteral("-1, Нет связи"));
+    });
+    Child<QToolButton>("btnMenu")->click();
+    ASSERT_TRUE(Properties->isEnabled());
+    Properties->trigger();
+    Menu->hide();
+    EXPECT_EQ(Calls, 1);
+    EXPECT_EQ(ErrorTexts(), QStringList({QStringLiteral("-1, Нет связи")}));
 }
