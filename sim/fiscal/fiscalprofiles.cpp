@@ -76,9 +76,9 @@ std::vector<FiscalProfile> MakeProfiles() {
     um.LinePrint = false;
     all.push_back(um);
     all.push_back(WithDrive(
-        Networked(Printer("fiscal-fnkkt", "ККТ ЗАРНИК-Ф", 16, 115200, 576), true), 17, 20));
+        Networked(Printer("fiscal-fnkkt", "ККТ ЗАРНИК-Ф", 16, 115200, 576), true), 18, 19));
     all.push_back(WithDrive(
-        Networked(Printer("fiscal-zarniktab", "Зарник-Таб", 46, 115200, 384), true), 18, 19));
+        Networked(Printer("fiscal-zarniktab", "Зарник-Таб", 46, 115200, 384), true), 17, 20));
     return all;
 }
 

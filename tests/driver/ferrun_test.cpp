@@ -89,13 +89,13 @@ TEST_F(FerrunTest, ModelParametersFromDeviceAndTable) {
     EXPECT_EQ(param(22), 1);
     EXPECT_EQ(param(7), 1);
     EXPECT_EQ(param(35), 0);
-    Use("fiscal-fnkkt");
+    Use("fiscal-zarniktab");
     EXPECT_EQ(param(71), 1);
     EXPECT_EQ(param(72), 17);
 }
 
 TEST_F(FerrunTest, TablesByTypeAndSize) {
-    Use("fiscal-fnkkt");
+    Use("fiscal-zarniktab");
     driver.TableNumber = 17;
     driver.RowNumber = 1;
     driver.FieldNumber = 4;

@@ -47,7 +47,7 @@ TEST(FiscalDriverHelpers, Formatters) {
 
 TEST(FiscalDriverHelpers, ProcessWideDriverAndTables) {
     TFerrun::SetDefaultTransportFactory([](const TFerrun &) { return CurrentPeer->Transport(); });
-    TDevicePeer peer("fiscal-fnkkt");
+    TDevicePeer peer("fiscal-zarniktab");
     CurrentPeer = &peer;
 
     const auto driver = FiscalDriver();
