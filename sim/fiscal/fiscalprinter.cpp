@@ -213,7 +213,8 @@ void FiscalPrinter::SetCell(unsigned table, unsigned row, unsigned field, std::s
 }
 
 std::int64_t FiscalPrinter::CellInt(unsigned table, unsigned field) const {
-    TByteReader reader(Cell(table, 1, field));
+    const std::string value = Cell(table, 1, field);
+    TByteReader reader(value);
     return static_cast<std::int64_t>(reader.Uint(static_cast<int>(reader.Left())));
 }
 
