@@ -22,10 +22,10 @@ public:
     void SetDevice(TDevice *Value) { FDevice = Value; }
     bool IsDevicesLoaded() const { return FIsDevicesLoaded; }
 
+private:
     // The app folder + "Devices.xml".
     static QString GetDevicesFileName();
 
-private:
     void CreateDevices();
     void LogAppFolder();
 

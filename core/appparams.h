@@ -23,10 +23,10 @@ public:
     const QString &UserName() const { return FUserName; }
     void SetUserName(const QString &Value) { FUserName = Value; }
 
+private:
     // The user's configuration folder + "ZARNIK/Kalibra/Params.xml"; creates the folders.
     static QString GetParamsFileName();
 
-private:
     TLogger FLogger;
     int FLastDeviceID = 0;
     int FLastDeviceTask = 0;

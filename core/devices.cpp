@@ -27,11 +27,6 @@ TDevice::TDevice(int AModelID, QString AName)
     , FDefUserPassword(DefaultUserPassword)
     , FDefTaxPassword(DefaultTaxPassword) {}
 
-// The task's pages may refer to the model, so the task goes first.
-TDevice::~TDevice() {
-    FTask.reset();
-}
-
 void TDevice::SetPasswords(int ASysPassword, int AUserPassword, int ATaxPassword) {
     FDefSysPassword = ASysPassword;
     FDefUserPassword = AUserPassword;

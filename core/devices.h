@@ -15,7 +15,7 @@
 class TDevice {
 public:
     TDevice(int AModelID, QString AName);
-    virtual ~TDevice();
+    virtual ~TDevice() = default;
     TDevice(const TDevice &) = delete;
     TDevice &operator=(const TDevice &) = delete;
 

@@ -1,5 +1,6 @@
 // The device kinds a bench setup can name. A device library adds its kinds here.
 #include "sim/fiscal/fiscaldevice.h"
+#include "sim/lpc/lpcbootloader.h"
 #include "sim/printerlink.h"
 #include "sim/registry.h"
 
@@ -24,6 +25,16 @@ void RegisterDeviceKinds(DeviceRegistry &registry) {
                               return std::make_unique<fiscal::FiscalDevice>(profile, options);
                           });
     }
+    registry.Register(
+        "lpc-isp", "NXP LPC ROM bootloader; options part (decimal part ID), baud, jumper",
+        [](const DeviceConfig &config) {
+            auto chip = std::make_unique<lpc::Bootloader>(
+                lpc::ModelOfPartId(static_cast<std::uint32_t>(config.IntOption("part", 655966023))));
+            chip->SetJumper(config.BoolOption("jumper", true));
+            chip->PowerOn();
+            chip->SetBaudRate(config.IntOption("baud", chip->Model().DefaultBaud));
+            return chip;
+        });
 }
 
 } // namespace sim

@@ -13,6 +13,9 @@ constexpr std::string_view defaultText =
 device printer1 printer-link baud=115200
 port rs0 rs232 printer1 ПТК, RS-232
 port usb0 usb printer1 ПТК, USB
+# A main board whose LPC1778 sits in its bootloader (ISP jumper fitted).
+device board1 lpc-isp part=655966023
+port rs1 rs232 board1 Системная плата, RS-232 (ISP)
 )";
 
 bool IsBlank(char c) {

@@ -207,13 +207,12 @@ TEST_F(CatalogTest, ItemByModelIDFirstInCatalogOrderWins) {
 
 TEST_F(CatalogTest, CreateTaskReplacesTheTaskAndRaisesForAnUnavailableClass) {
     TDevice &device = FManager->Devices().Items(0);
-    TStoringTask &first = CreateStoringTask(device);
+    CreateStoringTask(device);
     EXPECT_TRUE(device.TaskCreated());
     EXPECT_EQ(TStoringTask::Alive, 1);
     CreateStoringTask(device);
     EXPECT_EQ(TStoringTask::Alive, 1) << "the previous task is freed";
     EXPECT_NE(device.Task(), nullptr);
-    static_cast<void>(first);
 
     // Not built yet: a message for the operator, and the current task stays.
     TDeviceTaskBase *current = device.Task();

@@ -1,0 +1,68 @@
+#include "sim/lpc/heximage.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+namespace sim::lpc {
+
+namespace {
+
+std::vector<std::uint8_t> RecordBytes(const std::string &Line, int LineNo) {
+    const auto Bad = [&] {
+        return std::runtime_error("bad HEX record in line " + std::to_string(LineNo));
+    };
+    if (Line.size() < 11 || Line[0] != ':' || Line.size() % 2 == 0)
+        throw Bad();
+    std::vector<std::uint8_t> Bytes;
+    unsigned Sum = 0;
+    for (std::size_t i = 1; i + 1 < Line.size(); i += 2) {
+        const std::string Pair = Line.substr(i, 2);
+        if (Pair.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            throw Bad();
+        Bytes.push_back(static_cast<std::uint8_t>(std::stoul(Pair, nullptr, 16)));
+        Sum += Bytes.back();
+    }
+    if (Sum % 256 != 0 || Bytes.size() != Bytes[0] + 5u)
+        throw Bad();
+    return Bytes;
+}
+
+} // namespace
+
+std::map<std::uint32_t, std::uint8_t> ReadHexImage(const std::string &FileName) {
+    std::ifstream In(FileName);
+    if (!In)
+        throw std::runtime_error("cannot open " + FileName);
+    std::map<std::uint32_t, std::uint8_t> Image;
+    std::uint32_t Base = 0;
+    std::string Line;
+    for (int LineNo = 1; std::getline(In, Line); ++LineNo) {
+        while (!Line.empty() && (Line.back() == '\r' || Line.back() == ' '))
+            Line.pop_back();
+        if (Line.empty())
+            continue;
+        const std::vector<std::uint8_t> R = RecordBytes(Line, LineNo);
+        const std::uint32_t Offset = static_cast<std::uint32_t>(R[1] << 8 | R[2]);
+        const std::uint32_t Value = R[0] >= 2 ? static_cast<std::uint32_t>(R[4] << 8 | R[5]) : 0;
+        switch (R[3]) {
+        case 0:
+            for (std::size_t k = 0; k < R[0]; ++k)
+                Image[Base + Offset + static_cast<std::uint32_t>(k)] = R[4 + k];
+            break;
+        case 1:
+            return Image;
+        case 2:
+            Base = Value << 4;
+            break;
+        case 4:
+            Base = Value << 16;
+            break;
+        default:
+            break;
+        }
+    }
+    return Image;
+}
+
+} // namespace sim::lpc
