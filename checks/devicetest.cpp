@@ -131,9 +131,9 @@ int TDeviceTest::RetryWhileBusy(TOperation Operation, std::chrono::milliseconds 
 }
 
 TDeviceTest::TDeviceTest()
-    : FSysPassword(BaseSysPassword)
-    , FUserPassword(BaseUserPassword)
-    , FTaxPassword(BaseTaxPassword) {
+    : FSysPassword(DefaultSysPassword)
+    , FUserPassword(DefaultUserPassword)
+    , FTaxPassword(DefaultTaxPassword) {
     for (const auto &sensor : SensorTable)
         FSensors.Add(sensor);
 }

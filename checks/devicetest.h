@@ -118,8 +118,4 @@ private:
     std::chrono::milliseconds FBusyRetryLimit{30000};
 };
 
-// The base default passwords of the catalog.
-constexpr int BaseUserPassword = 1;
-constexpr int BaseTaxPassword = 0;
-
 TDeviceTest &DeviceTest();

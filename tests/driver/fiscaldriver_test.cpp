@@ -51,7 +51,7 @@ TEST(FiscalDriverHelpers, ProcessWideDriverAndTables) {
     CurrentPeer = &peer;
 
     const auto driver = FiscalDriver();
-    EXPECT_EQ(driver->Password, BaseSysPassword);
+    EXPECT_EQ(driver->Password, DefaultSysPassword);
     driver->Password = 5;
     EXPECT_EQ(FiscalDriver().get(), driver.get());
     EXPECT_EQ(FiscalDriver()->Password, 5); // set once, at creation
