@@ -64,19 +64,6 @@ int ReadModelParam(int Number) {
     return FiscalDriver()->ModelParamValue;
 }
 
-// Calls Operation while it answers 80, for at most the busy limit; returns the last result.
-template <typename TOperation>
-int RetryWhileBusy(TOperation Operation, std::chrono::milliseconds Pause) {
-    const auto deadline = std::chrono::steady_clock::now() + TDeviceTest::BusyRetryLimit;
-    int result = Operation();
-    while (result == PrinterBusy && std::chrono::steady_clock::now() < deadline) {
-        if (Pause.count() > 0)
-            std::this_thread::sleep_for(Pause);
-        result = Operation();
-    }
-    return result;
-}
-
 } // namespace
 
 TPrinterSensor::TPrinterSensor(const TPrinterSensorRec &AData, TPrinterSensors *AOwner)
@@ -130,10 +117,23 @@ void TPrinterSensors::Detach(TPrinterSensor *Sensor) {
     FList.erase(std::remove(FList.begin(), FList.end(), Sensor), FList.end());
 }
 
+// Calls Operation while it answers 80, for at most the busy limit; returns the last result.
+template <typename TOperation>
+int TDeviceTest::RetryWhileBusy(TOperation Operation, std::chrono::milliseconds Pause) const {
+    const auto deadline = std::chrono::steady_clock::now() + FBusyRetryLimit;
+    int result = Operation();
+    while (result == PrinterBusy && std::chrono::steady_clock::now() < deadline) {
+        if (Pause.count() > 0)
+            std::this_thread::sleep_for(Pause);
+        result = Operation();
+    }
+    return result;
+}
+
 TDeviceTest::TDeviceTest()
-    : FSysPassword(BaseSysPassword)
-    , FUserPassword(BaseUserPassword)
-    , FTaxPassword(BaseTaxPassword) {
+    : FSysPassword(DefaultSysPassword)
+    , FUserPassword(DefaultUserPassword)
+    , FTaxPassword(DefaultTaxPassword) {
     for (const auto &sensor : SensorTable)
         FSensors.Add(sensor);
 }

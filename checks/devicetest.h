@@ -90,10 +90,11 @@ public:
 // The process-wide device test: passwords, the sensor table and the connected model.
 class TDeviceTest {
 public:
-    // A printer still busy after this long ends the busy retries with its result 80.
-    static constexpr std::chrono::seconds BusyRetryLimit{30};
-
     TDeviceTest();
+
+    // A printer still busy after this long (30 s) ends the busy retries with its result 80.
+    std::chrono::milliseconds BusyRetryLimit() const { return FBusyRetryLimit; }
+    void SetBusyRetryLimit(std::chrono::milliseconds Limit) { FBusyRetryLimit = Limit; }
 
     void ReadModelParams();
     void UpdateSensors(int Flags);
@@ -109,10 +110,12 @@ public:
     TPrinterSensors FSensors;
     TPrinterModel FModel;
     bool UseJournal = true;
-};
 
-// The base default passwords of the catalog.
-constexpr int BaseUserPassword = 1;
-constexpr int BaseTaxPassword = 0;
+private:
+    template <typename TOperation>
+    int RetryWhileBusy(TOperation Operation, std::chrono::milliseconds Pause) const;
+
+    std::chrono::milliseconds FBusyRetryLimit{30000};
+};
 
 TDeviceTest &DeviceTest();

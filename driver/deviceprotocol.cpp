@@ -2,6 +2,7 @@
 
 #include "driver/cp1251.h"
 
+#include <algorithm>
 #include <array>
 
 namespace devproto {
@@ -17,7 +18,7 @@ TByteWriter &TByteWriter::Command(std::uint16_t code) {
 
 TByteWriter &TByteWriter::Uint(std::uint64_t value, int size) {
     for (int i = 0; i < size; ++i)
-        FData += static_cast<char>((value >> (8 * i)) & 0xFF);
+        FData += static_cast<char>(i < 8 ? (value >> (8 * i)) & 0xFF : 0);
     return *this;
 }
 
@@ -36,7 +37,8 @@ TByteWriter &TByteWriter::Raw(std::string_view bytes) {
 std::uint64_t TByteReader::Uint(int size) {
     std::uint64_t value = 0;
     const std::string_view bytes = Raw(static_cast<size_t>(size));
-    for (size_t i = bytes.size(); i-- > 0;)
+    // Fields wider than 8 bytes keep their low 8 bytes.
+    for (size_t i = std::min<size_t>(bytes.size(), 8); i-- > 0;)
         value = (value << 8) | static_cast<std::uint8_t>(bytes[i]);
     return value;
 }

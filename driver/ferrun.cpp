@@ -127,6 +127,8 @@ int TFerrun::Finish(int code) {
 }
 
 int TFerrun::Execute(const std::string &request, std::string &answer) {
+    if (FCancelled)
+        return ferrunresult::Cancelled;
     int rc = Open();
     if (rc != 0)
         return rc;
@@ -161,6 +163,7 @@ int TFerrun::Connect() {
 }
 
 int TFerrun::Disconnect() {
+    FCancelled = false;
     Close();
     return Finish(0);
 }
@@ -268,6 +271,8 @@ int TFerrun::WaitForPrinting() {
                 ContinuePrint();
             }
         }
+        if (FCancelled)
+            return Finish(ferrunresult::Cancelled);
         if (std::chrono::steady_clock::now() >= deadline)
             return Finish(ferrunresult::PrintTimeout);
         std::this_thread::sleep_for(StatusPollInterval);

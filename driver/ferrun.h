@@ -8,6 +8,7 @@
 #include "driver/hostlink.h"
 #include "driver/modeltable.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -89,6 +90,8 @@ public:
     int ShowProperties() override;
 
     bool IsConnected() const;
+    // From any thread: the running and every later method ends with -4 until Disconnect.
+    void Cancel() { FCancelled = true; }
 
 private:
     struct TConnectionKey {
@@ -124,6 +127,7 @@ private:
     std::optional<unsigned> FHostPort;
     unsigned FByteTimeoutCode = 100;
     std::chrono::milliseconds FPrintWaitLimit{30000};
+    std::atomic<bool> FCancelled = false;
     TLogger FLogger{QStringLiteral("TFerrun")};
 };
 

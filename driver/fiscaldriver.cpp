@@ -33,7 +33,7 @@ std::shared_ptr<IFerrun48> FiscalDriver() {
     if (!Driver) {
         Driver = std::make_shared<TFerrun>();
         Driver->Disconnect();
-        Driver->Password = BaseSysPassword;
+        Driver->Password = DefaultSysPassword;
         Driver->ModelIndex = 0;
     }
     return Driver;

@@ -4,13 +4,11 @@
 // that turns a result code into an exception, one-field table access, the model-dependent
 // table numbers, the baud-rate codes and a few number formatters.
 
+#include "core/devices.h"
 #include "driver/ferrun48.h"
 
 #include <QString>
 #include <memory>
-
-// The base default password of the system administrator (the catalog's two-digit one).
-constexpr int BaseSysPassword = 30;
 
 // The process-wide driver, created on the first call.
 std::shared_ptr<IFerrun48> FiscalDriver();

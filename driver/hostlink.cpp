@@ -60,7 +60,9 @@ int THostLink::ReadFrame(std::chrono::milliseconds firstByteTimeout, std::string
     const auto deadline = Clock::now() + firstByteTimeout;
     bool noise = false;
     for (;;) {
-        const auto byte = ReadByte(Left(deadline));
+        // After noise, a pause of one byte time-out ends the wait: the answer is not coming.
+        const auto byte =
+            ReadByte(noise ? std::min(Left(deadline), FSettings.ByteTimeout) : Left(deadline));
         if (!byte)
             return noise ? linkresult::BadAnswer : linkresult::NoLink;
         if (*byte == static_cast<std::uint8_t>(linkframe::STX))

@@ -45,9 +45,9 @@ const std::vector<TBuiltInModel> Models = {
     {255, ReceiptPrinter | Cover | Cutter, 48, 24, 0, false, true, 18, 19},
     {45, 0, 0, 0, 21, false, true, 18, 19},
     {16, ReceiptPrinter | Cover | Cutter | Drawer | Bit(cap::LinePrintFlags), 48, 24, 21, false,
-     true, 17, 20},
-    {46, Bit(cap::ReceiptRollSensor) | Cover | Cutter | Bit(cap::NonFiscal), 32, 16, 21, false,
      true, 18, 19},
+    {46, Bit(cap::ReceiptRollSensor) | Cover | Cutter | Bit(cap::NonFiscal), 32, 16, 21, false,
+     true, 17, 20},
 };
 
 // Parameters that F7h carries as a capability bit.

@@ -213,7 +213,8 @@ void FiscalPrinter::SetCell(unsigned table, unsigned row, unsigned field, std::s
 }
 
 std::int64_t FiscalPrinter::CellInt(unsigned table, unsigned field) const {
-    TByteReader reader(Cell(table, 1, field));
+    const std::string value = Cell(table, 1, field);
+    TByteReader reader(value);
     return static_cast<std::int64_t>(reader.Uint(static_cast<int>(reader.Left())));
 }
 
@@ -383,8 +384,8 @@ std::string FiscalPrinter::ShortStatus(Clock::time_point now) const {
                                     .U8(Mode())
                                     .U8(Submode(now))
                                     .U8(0)
-                                    .U8(FProfile.Printer ? 210 : 0) // battery, about 4.1 V
-                                    .U8(108)                        // supply, 12 V
+                                    .U8(FBatteryRaw)
+                                    .U8(FSupplyRaw)
                                     .U8(0)
                                     .U8(0)
                                     .U8(0)
@@ -962,6 +963,11 @@ std::string FiscalPrinter::Control(const std::vector<std::string> &words, Clock:
         else
             FErrorFaults[command] = {code,
                                      words.size() > 3 ? static_cast<int>(Number(arg(3))) : -1};
+    } else if (what == "voltage") {
+        const auto raw = Number(arg(2));
+        if (raw < 0 || raw > 255 || (arg(1) != "battery" && arg(1) != "supply"))
+            throw std::runtime_error("voltage battery|supply <raw 0..255>");
+        (arg(1) == "battery" ? FBatteryRaw : FSupplyRaw) = static_cast<unsigned>(raw);
     } else if (what == "linetime") {
         FLineTime = std::chrono::milliseconds(Number(arg(1)));
     } else if (what == "jumper") {

@@ -115,6 +115,8 @@ private:
     Clock::time_point FPrintingUntil{};
     std::chrono::milliseconds FLineTime{2};
     std::vector<std::string> FRoll;
+    unsigned FBatteryRaw = 210; // about 4.1 V
+    unsigned FSupplyRaw = 108;  // 12 V
 
     // Identity.
     std::optional<std::uint64_t> FSerial;

@@ -50,9 +50,9 @@ std::vector<FiscalProfile> MakeProfiles() {
     all.push_back(Old(Printer("fiscal-miradan01k", "ПТК Miradan-01K", 22, 4800, 320)));
     all.push_back(Printer("fiscal-zarnikfrptk", "ЗАРНИК-ФР-ПТК", 52, 115200, 576));
     FiscalProfile bel = Printer("fiscal-zarnikfrptkbel", "ЗАРНИК-ФР-ПТК (Ровена)", 53, 115200, 576);
-    bel.SysPassword = 77777;
-    bel.OperatorPassword = 7777;
-    bel.TaxPassword = 7777;
+    bel.SysPassword = 54321;
+    bel.OperatorPassword = 1234;
+    bel.TaxPassword = 4321;
     all.push_back(bel);
     bel.Kind = "fiscal-lmovektor";
     bel.Description = "ЛМО-Зарник-Вектор-ФР";
@@ -76,9 +76,9 @@ std::vector<FiscalProfile> MakeProfiles() {
     um.LinePrint = false;
     all.push_back(um);
     all.push_back(WithDrive(
-        Networked(Printer("fiscal-fnkkt", "ККТ ЗАРНИК-Ф", 16, 115200, 576), true), 17, 20));
+        Networked(Printer("fiscal-fnkkt", "ККТ ЗАРНИК-Ф", 16, 115200, 576), true), 18, 19));
     all.push_back(WithDrive(
-        Networked(Printer("fiscal-zarniktab", "Зарник-Таб", 46, 115200, 384), true), 18, 19));
+        Networked(Printer("fiscal-zarniktab", "Зарник-Таб", 46, 115200, 384), true), 17, 20));
     return all;
 }
 

@@ -227,7 +227,7 @@ TEST(DeviceProtocol, ModelParamsFromTableAndDevice) {
 
     params = BuildModelParams(nullptr, device);
     EXPECT_EQ(params.count(param::FiscalDrive), 0u);
-    EXPECT_EQ(BuildModelParams(FindBuiltInModel(16), std::nullopt).at(param::SerialTable), 17);
+    EXPECT_EQ(BuildModelParams(FindBuiltInModel(46), std::nullopt).at(param::SerialTable), 17);
     EXPECT_EQ(FindBuiltInModel(99), nullptr);
 }
 

@@ -1,8 +1,10 @@
 #include "driver/deviceprotocol.h"
 #include "driver/ferrun.h"
+#include "driver/ferrunproperties.h"
 #include "tests/driver/devicepeer.h"
 #include "tests/support/printers.h"
 
+#include <QComboBox>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -87,13 +89,13 @@ TEST_F(FerrunTest, ModelParametersFromDeviceAndTable) {
     EXPECT_EQ(param(22), 1);
     EXPECT_EQ(param(7), 1);
     EXPECT_EQ(param(35), 0);
-    Use("fiscal-fnkkt");
+    Use("fiscal-zarniktab");
     EXPECT_EQ(param(71), 1);
     EXPECT_EQ(param(72), 17);
 }
 
 TEST_F(FerrunTest, TablesByTypeAndSize) {
-    Use("fiscal-fnkkt");
+    Use("fiscal-zarniktab");
     driver.TableNumber = 17;
     driver.RowNumber = 1;
     driver.FieldNumber = 4;
@@ -385,4 +387,36 @@ TEST(FerrunParallel, ObjectsOnTwoPortsAreIndependent) {
     tb.join();
     EXPECT_EQ(okA, 200);
     EXPECT_EQ(okB, 200);
+}
+
+TEST_F(FerrunTest, CancelEndsWaitingAndLaterCalls) {
+    Use("fiscal-ostrel01");
+    Control("linetime 5000");
+    driver.StringForPrinting = QStringLiteral("x");
+    ASSERT_EQ(driver.PrintString(), 0);
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(100ms);
+        driver.Cancel();
+    });
+    EXPECT_EQ(driver.WaitForPrinting(), -4);
+    canceller.join();
+    EXPECT_EQ(driver.ResultCodeDescription, QStringLiteral("Операция прервана"));
+    EXPECT_EQ(driver.GetDeviceMetrics(), -4);
+    driver.Disconnect();
+    EXPECT_EQ(driver.GetDeviceMetrics(), 0);
+}
+
+TEST_F(FerrunTest, PropertiesDialogChecksTheConnection) {
+    Use("fiscal-ostrel01");
+    driver.BaudRate = 6; // the device is at 4800
+    TFerrunPropertiesDialog dialog(driver);
+    dialog.CheckConnection();
+    EXPECT_EQ(dialog.CheckResult(), QStringLiteral("-1, Нет связи"));
+    const auto boxes = dialog.findChildren<QComboBox *>();
+    ASSERT_EQ(boxes.size(), 2);
+    boxes[1]->setCurrentIndex(1);
+    dialog.CheckConnection();
+    EXPECT_EQ(dialog.CheckResult(), QStringLiteral("Связь есть: ПТК Ostrel-01 (модель 24)"));
+    EXPECT_EQ(driver.BaudRate, 1);
+    EXPECT_FALSE(driver.IsConnected());
 }
