@@ -81,12 +81,12 @@ int SerialDevice::Open(const QString &path) {
 }
 
 void SerialDevice::Close() {
-    if (FHandle < 0)
+    const int handle = FHandle.exchange(-1);
+    if (handle < 0)
         return;
     // The exclusive flag outlives our handle while anyone else keeps the tty open.
-    ioctl(FHandle, TIOCNXCL);
-    ::close(FHandle);
-    FHandle = -1;
+    ioctl(handle, TIOCNXCL);
+    ::close(handle);
 }
 
 int SerialDevice::ApplyLineFormat(unsigned baudRate, bool dtr, bool rts) {
@@ -133,7 +133,8 @@ int SerialDevice::SetRTS(bool value) {
 TransferResult SerialDevice::Read(char *buffer, std::size_t count, milliseconds total,
                                   milliseconds interval) {
     TransferResult result;
-    if (FHandle < 0) {
+    const int handle = FHandle;
+    if (handle < 0) {
         result.Error = EBADF;
         return result;
     }
@@ -144,7 +145,7 @@ TransferResult SerialDevice::Read(char *buffer, std::size_t count, milliseconds 
             wait = std::min(wait, interval);
         if (wait.count() < 0)
             break;
-        const int events = WaitFor(FHandle, POLLIN, wait);
+        const int events = WaitFor(handle, POLLIN, wait);
         if (events < 0) {
             result.Error = errno;
             break;
@@ -156,7 +157,7 @@ TransferResult SerialDevice::Read(char *buffer, std::size_t count, milliseconds 
                 break;
             continue;
         }
-        const ssize_t got = ::read(FHandle, buffer + result.Count, count - result.Count);
+        const ssize_t got = ::read(handle, buffer + result.Count, count - result.Count);
         if (got > 0) {
             result.Count += static_cast<std::size_t>(got);
             continue;
@@ -172,14 +173,15 @@ TransferResult SerialDevice::Read(char *buffer, std::size_t count, milliseconds 
 
 TransferResult SerialDevice::Write(std::string_view bytes, milliseconds total) {
     TransferResult result;
-    if (FHandle < 0) {
+    const int handle = FHandle;
+    if (handle < 0) {
         result.Error = EBADF;
         return result;
     }
     const auto deadline = SteadyClock::now() + total;
     while (result.Count < bytes.size()) {
         const ssize_t put =
-            ::write(FHandle, bytes.data() + result.Count, bytes.size() - result.Count);
+            ::write(handle, bytes.data() + result.Count, bytes.size() - result.Count);
         if (put > 0) {
             result.Count += static_cast<std::size_t>(put);
             continue;
@@ -194,7 +196,7 @@ TransferResult SerialDevice::Write(std::string_view bytes, milliseconds total) {
             if (wait.count() <= 0)
                 break;
         }
-        const int events = WaitFor(FHandle, POLLOUT, wait);
+        const int events = WaitFor(handle, POLLOUT, wait);
         if (events < 0) {
             result.Error = errno;
             break;

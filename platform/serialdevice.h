@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -56,7 +57,8 @@ public:
 private:
     int SetModemLine(int line, bool value);
 
-    int FHandle = -1;
+    // Atomic: a removal notice may close the device while another thread reads it.
+    std::atomic<int> FHandle = -1;
 };
 
 } // namespace platform

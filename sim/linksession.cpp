@@ -11,10 +11,9 @@ LinkSession::LinkSession(CommandHandler handler, std::chrono::milliseconds byteT
 namespace {
 
 constexpr std::pair<const char *, LinkSession::Fault> faultNames[] = {
-    {"none", LinkSession::Fault::None},
-    {"nak", LinkSession::Fault::NakFrames},
-    {"badlrc", LinkSession::Fault::BadLrc},
-    {"silent", LinkSession::Fault::Silent},
+    {"none", LinkSession::Fault::None},         {"nak", LinkSession::Fault::NakFrames},
+    {"badlrc", LinkSession::Fault::BadLrc},     {"silent", LinkSession::Fault::Silent},
+    {"short", LinkSession::Fault::ShortAnswer}, {"noise", LinkSession::Fault::Noise},
 };
 
 } // namespace
@@ -66,10 +65,12 @@ void LinkSession::ReceiveControl(PortLink &port, char byte) {
     case linkframe::ENQ:
         if (FFault == Fault::Silent)
             break;
-        if (FPending.empty())
+        if (FFault == Fault::Noise)
+            port.Send(std::string_view("\xFF\x00\xFF", 3));
+        else if (FPending.empty())
             port.Send(std::string(1, linkframe::NAK));
         else
-            port.Send(linkframe::ACK + FPending);
+            SendAnswer(port);
         break;
     case linkframe::ACK:
         FPending.clear();
@@ -99,7 +100,12 @@ void LinkSession::FrameComplete(PortLink &port) {
     FPending = linkframe::EncodeFrame(answer);
     if (FFault == Fault::BadLrc)
         FPending.back() = static_cast<char>(FPending.back() ^ 0xFF);
-    port.Send(linkframe::ACK + FPending);
+    SendAnswer(port);
+}
+
+void LinkSession::SendAnswer(PortLink &port) {
+    const size_t cut = FFault == Fault::ShortAnswer ? 1 : 0;
+    port.Send(linkframe::ACK + FPending.substr(0, FPending.size() - cut));
 }
 
 } // namespace sim

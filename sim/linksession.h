@@ -24,9 +24,11 @@ public:
     // Faults the device shows until told otherwise.
     enum class Fault {
         None,
-        NakFrames, // every command frame is refused with NAK
-        BadLrc,    // every answer goes out with a wrong check byte
-        Silent,    // nothing is answered at all
+        NakFrames,   // every command frame is refused with NAK
+        BadLrc,      // every answer goes out with a wrong check byte
+        Silent,      // nothing is answered at all
+        ShortAnswer, // answers lose their last byte (the check byte) on the way
+        Noise,       // ENQ is answered with bytes that mean nothing
     };
 
     explicit LinkSession(CommandHandler handler,
@@ -40,13 +42,15 @@ public:
     bool HasPendingAnswer() const { return !FPending.empty(); }
     Fault CurrentFault() const { return FFault; }
     void SetFault(Fault fault) { FFault = fault; }
-    // The faults' names in the control interface: "none", "nak", "badlrc", "silent".
+    // The faults' names in the control interface: "none", "nak", "badlrc", "silent",
+    // "short", "noise".
     static std::optional<Fault> FaultFromName(std::string_view name);
     static const char *FaultName(Fault fault);
 
 private:
     void ReceiveControl(PortLink &port, char byte);
     void FrameComplete(PortLink &port);
+    void SendAnswer(PortLink &port);
 
     CommandHandler FHandler;
     std::chrono::milliseconds FByteTimeout;

@@ -86,7 +86,7 @@ std::string PrinterLinkDevice::Control(const std::vector<std::string> &words) {
     } else if (command == "fault") {
         const std::optional<LinkSession::Fault> fault = LinkSession::FaultFromName(argument());
         if (!fault)
-            throw std::runtime_error("fault none|nak|badlrc|silent");
+            throw std::runtime_error("fault none|nak|badlrc|silent|short|noise");
         FFault = *fault;
         for (auto &[name, session] : FSessions)
             session.SetFault(FFault);

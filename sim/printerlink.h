@@ -12,7 +12,8 @@ namespace sim {
 // FE FD 00 00 00 00), which it obeys in silence while the jumper is fitted.
 //
 // Options: baud (listening rate, 115200), jumper (on/off, off), error (the code, 55).
-// Control: "jumper on|off", "baud <rate>", "fault none|nak|badlrc|silent", "power", "state".
+// Control: "jumper on|off", "baud <rate>", "fault none|nak|badlrc|silent|short|noise", "power",
+// "state".
 class PrinterLinkDevice : public Device {
 public:
     explicit PrinterLinkDevice(const DeviceConfig &config);
