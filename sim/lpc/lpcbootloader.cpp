@@ -631,6 +631,10 @@ int Bootloader::Copy(const std::vector<std::uint32_t> &Args) {
     // Programming only clears bits: a word that was not erased keeps its zeros.
     for (std::uint32_t i = 0; i < Count; ++i)
         FFlash[Flash + i] &= FRam[Ram - FModel.RamBase + i];
+    if (FWeakByte && *FWeakByte - Flash < Count) {
+        FFlash[*FWeakByte] ^= 0x01;
+        FWeakByte.reset();
+    }
     FPrepared.assign(FPrepared.size(), false);
     return CmdSuccess;
 }
@@ -705,7 +709,10 @@ std::string Bootloader::Fault(const std::vector<std::string> &Words) {
         FCorruptRx = true;
     } else if (Kind == "silent-after") {
         FSilentAfter = static_cast<long>(Number(2, 0));
+    } else if (Kind == "weak-byte") {
+        FWeakByte = Number(2, 0);
     } else if (Kind == "clear") {
+        FWeakByte.reset();
         FFaultTimes = FDropLines = 0;
         FCorruptTx = FCorruptRx = false;
         FSilentAfter = -1;
