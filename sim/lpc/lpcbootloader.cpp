@@ -154,6 +154,7 @@ int Bootloader::BaudRate(const PortLink &) const {
 
 void Bootloader::PowerOn() {
     std::fill(FRam.begin(), FRam.end(), 0);
+    FBytesIn = FBytesOut = 0;
     FCrp = CrpLevel();
     // CRP3 and NO_ISP keep the pin from entering ISP, as on the chip.
     FPhase = FJumper && FCrp < 3 ? Phase::Autobaud : Phase::Running;
@@ -195,6 +196,7 @@ std::string Bootloader::State() const {
 }
 
 void Bootloader::Receive(PortLink &port, std::string_view bytes) {
+    FBytesIn += bytes.size();
     for (char C : bytes)
         Byte(port, C);
 }
@@ -215,6 +217,7 @@ void Bootloader::Output(PortLink &Port, std::string Text, bool Answer) {
             FSilentAfter -= static_cast<long>(Text.size());
         }
     }
+    FBytesOut += Text.size();
     if (!Text.empty())
         Port.Send(Text);
 }
@@ -759,6 +762,8 @@ std::string Bootloader::Control(const std::vector<std::string> &words) {
     }
     if (What == "flash-compare" && words.size() == 2)
         return FlashCompare(words[1]);
+    if (What == "traffic")
+        return "in " + std::to_string(FBytesIn) + " out " + std::to_string(FBytesOut);
     if (What == "flash-erase") {
         std::fill(FFlash.begin(), FFlash.end(), 0xFF);
         return "ok";
