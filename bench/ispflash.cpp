@@ -13,7 +13,6 @@
 #include <QThread>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <sys/resource.h>
 
 namespace {
@@ -70,12 +69,7 @@ int Run(const Options &O, const QString &BenchProgram) {
         QThread::msleep(50);
     qputenv("KALIBRA_BENCH_DIR", Folder.toLocal8Bit());
 
-    std::mt19937 Random(7);
-    std::string Image;
-    for (std::size_t i = 0; i < O.Size; ++i)
-        Image += static_cast<char>(Random() & 0xFF);
-    Image.replace(0x2FC, 4, std::string(4, '\xFF'));
-    sim::lpc::SetVectorChecksum(Image);
+    const std::string Image = sim::lpc::RandomUserImage(O.Size, 7);
     const QString Hex = Dir.filePath(QStringLiteral("image.hex"));
     sim::lpc::WriteHexImage(Hex.toStdString(), Image);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -112,6 +113,18 @@ void SetVectorChecksum(std::string &Image) {
     const std::uint32_t Check = 0u - Sum;
     for (std::size_t k = 0; k < 4; ++k)
         Image[28 + k] = static_cast<char>(Check >> (8 * k));
+}
+
+std::string RandomUserImage(std::size_t Size, unsigned Seed) {
+    std::mt19937 Random(Seed);
+    std::string Image;
+    for (std::size_t i = 0; i < Size; ++i)
+        Image += static_cast<char>(Random() & 0xFF);
+    if (Image.size() >= 0x300)
+        Image.replace(0x2FC, 4, std::string(4, '\xFF'));
+    if (Image.size() >= 32)
+        SetVectorChecksum(Image);
+    return Image;
 }
 
 } // namespace sim::lpc

@@ -19,4 +19,7 @@ void WriteHexImage(const std::string &FileName, std::string_view Image);
 // complement of the sum of the seven vectors before it.
 void SetVectorChecksum(std::string &Image);
 
+// A test image of random bytes from the seed: no code read protection word, valid vectors.
+std::string RandomUserImage(std::size_t Size, unsigned Seed);
+
 } // namespace sim::lpc

@@ -6,19 +6,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <random>
 
 namespace {
-
-std::string RandomImage(std::size_t Size, unsigned Seed) {
-    std::mt19937 Random(Seed);
-    std::string Image;
-    for (std::size_t i = 0; i < Size; ++i)
-        Image += static_cast<char>(Random() & 0xFF);
-    if (Image.size() >= 0x300)
-        Image.replace(0x2FC, 4, std::string(4, '\xFF'));
-    return Image;
-}
 
 class WriteFlashTest : public IspBench {
 protected:
@@ -60,7 +49,7 @@ TEST_F(WriteFlashTest, FullImagesOnBothProcessors) {
         std::size_t Size;
     } Cases[] = {{0, 0, 57600, "board", 512 * 1024 - 100}, {2, 1, 115200, "fm302", 32 * 1024}};
     for (const Case &C : Cases) {
-        const std::string Image = RandomImage(C.Size, C.Port);
+        const std::string Image = sim::lpc::RandomUserImage(C.Size, C.Port);
         auto Item = NewWorkItem<TWriteFlashWorkTask>(Params(Image, C.Port, C.Type, C.Baud));
         Run(Item);
         EXPECT_TRUE(Item->State().Succeeded()) << Item->State().Text().toStdString();
@@ -76,7 +65,8 @@ TEST_F(WriteFlashTest, FullImagesOnBothProcessors) {
 }
 
 TEST_F(WriteFlashTest, BlockOrderAndProgressOfASmallImage) {
-    auto Item = NewWorkItem<TWriteFlashWorkTask>(Params(RandomImage(1536, 3), 1, 1, 115200));
+    auto Item =
+        NewWorkItem<TWriteFlashWorkTask>(Params(sim::lpc::RandomUserImage(1536, 3), 1, 1, 115200));
     const qsizetype Mark = LogMark();
     QStringList Texts;
     Run(Item, [&](TTaskState &S) {
@@ -119,7 +109,8 @@ TEST_F(WriteFlashTest, FilesWithoutDataDoNotTouchThePort) {
 }
 
 TEST_F(WriteFlashTest, OneByteThatReadsBackWrongFailsItsBlock) {
-    auto Item = NewWorkItem<TWriteFlashWorkTask>(Params(RandomImage(4096, 4), 1, 1, 115200));
+    auto Item =
+        NewWorkItem<TWriteFlashWorkTask>(Params(sim::lpc::RandomUserImage(4096, 4), 1, 1, 115200));
     Control("fm fault weak-byte 2000");
     Run(Item);
     EXPECT_FALSE(Item->State().Succeeded());
@@ -129,17 +120,20 @@ TEST_F(WriteFlashTest, OneByteThatReadsBackWrongFailsItsBlock) {
 }
 
 TEST_F(WriteFlashTest, WrongRateAndUnknownProcessor) {
-    auto Silent = NewWorkItem<TWriteFlashWorkTask>(Params(RandomImage(100, 5), 0, 0, 115200));
+    auto Silent =
+        NewWorkItem<TWriteFlashWorkTask>(Params(sim::lpc::RandomUserImage(100, 5), 0, 0, 115200));
     Run(Silent);
     EXPECT_EQ(Silent->State().FailedInfo(), QStringLiteral("нет связи"));
-    auto Wrong = NewWorkItem<TWriteFlashWorkTask>(Params(RandomImage(100, 5), 0, 1, 57600));
+    auto Wrong =
+        NewWorkItem<TWriteFlashWorkTask>(Params(sim::lpc::RandomUserImage(100, 5), 0, 1, 57600));
     Run(Wrong);
     EXPECT_EQ(Wrong->State().FailedInfo(),
               QStringLiteral("Неподдерживаемый тип процессора. Part ID: 655966023"));
 }
 
 TEST_F(WriteFlashTest, CancelDuringTheWrite) {
-    auto Item = NewWorkItem<TWriteFlashWorkTask>(Params(RandomImage(256 * 1024, 6), 0, 0, 57600));
+    auto Item = NewWorkItem<TWriteFlashWorkTask>(
+        Params(sim::lpc::RandomUserImage(256 * 1024, 6), 0, 0, 57600));
     bool Cancelled = false;
     Run(Item, [&](TTaskState &S) {
         if (!Cancelled && S.ItemNumber() >= 2) {
@@ -155,7 +149,7 @@ TEST_F(WriteFlashTest, CancelDuringTheWrite) {
 }
 
 TEST_F(WriteFlashTest, UnpluggedMidWriteThenTheNextRunStartsAfresh) {
-    const std::string Image = RandomImage(128 * 1024, 7);
+    const std::string Image = sim::lpc::RandomUserImage(128 * 1024, 7);
     auto Item = NewWorkItem<TWriteFlashWorkTask>(Params(Image, 0, 0, 57600));
     bool Unplugged = false;
     Run(Item, [&](TTaskState &S) {

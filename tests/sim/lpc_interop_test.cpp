@@ -7,20 +7,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <random>
 
 namespace {
-
-std::string RandomImage(std::size_t Size, unsigned Seed) {
-    std::mt19937 Random(Seed);
-    std::string Image;
-    for (std::size_t i = 0; i < Size; ++i)
-        Image += static_cast<char>(Random() & 0xFF);
-    // No code read protection word by accident.
-    Image.replace(0x2FC, 4, std::string(4, '\xFF'));
-    sim::lpc::SetVectorChecksum(Image);
-    return Image;
-}
 
 class Lpc21ispInterop : public ::testing::Test {
 protected:
@@ -69,7 +57,7 @@ port rs1 rs232 fm
 };
 
 TEST_F(Lpc21ispInterop, WritesAndVerifiesTheLpc1778) {
-    const std::string Image = RandomImage(100 * 1024, 1);
+    const std::string Image = sim::lpc::RandomUserImage(100 * 1024, 1);
     ASSERT_EQ(Flash(Image, "rs0", 57600, true), 0) << FOutput;
     EXPECT_NE(FOutput.find("Download Finished and Verified correct"), std::string::npos) << FOutput;
     const std::string Hex = FDir.filePath(QStringLiteral("image.hex")).toStdString();
@@ -79,7 +67,7 @@ TEST_F(Lpc21ispInterop, WritesAndVerifiesTheLpc1778) {
 TEST_F(Lpc21ispInterop, WritesTheLpc1114AndTheSystemReadsItBack) {
     // The tool's own compare skips only 64 bytes of the 512 the LPC11xx boot ROM maps at 0, as
     // on the chip; so the read-back after the remap routine is the system's.
-    const std::string Image = RandomImage(32 * 1024, 2);
+    const std::string Image = sim::lpc::RandomUserImage(32 * 1024, 2);
     ASSERT_EQ(Flash(Image, "rs1", 115200, false), 0) << FOutput;
     const std::string Hex = FDir.filePath(QStringLiteral("image.hex")).toStdString();
     EXPECT_EQ(FBench->Execute("fm flash-compare " + Hex), "equal 32768 bytes");
