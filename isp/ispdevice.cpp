@@ -50,6 +50,10 @@ void TISPDevice::ClearProcessors() {
 void TISPDevice::Connect() {
     if (FConnected)
         return;
+    // The tunnel through the fiscal driver's line relay is not built yet; say so rather than
+    // talk to a serial port the caller did not ask for.
+    if (FUseNet)
+        throw Exception(QStringLiteral("Обновление через сеть пока не поддерживается"));
     if (FPortName.isEmpty())
         FPort.SetPortNumber(FPortNumber);
     else

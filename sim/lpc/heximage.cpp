@@ -1,6 +1,8 @@
 #include "sim/lpc/heximage.h"
 
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -62,6 +64,66 @@ std::map<std::uint32_t, std::uint8_t> ReadHexImage(const std::string &FileName) 
             break;
         }
     }
+    return Image;
+}
+
+namespace {
+
+std::string Record(std::uint8_t Type, std::uint16_t Offset, std::string_view Data) {
+    unsigned Sum = static_cast<unsigned>(Data.size()) + (Offset >> 8) + (Offset & 0xFF) + Type;
+    char Text[16];
+    std::snprintf(Text, sizeof Text, ":%02X%04X%02X", static_cast<unsigned>(Data.size()), Offset,
+                  Type);
+    std::string Line = Text;
+    for (char C : Data) {
+        std::snprintf(Text, sizeof Text, "%02X", static_cast<unsigned char>(C));
+        Line += Text;
+        Sum += static_cast<unsigned char>(C);
+    }
+    std::snprintf(Text, sizeof Text, "%02X\n", (0x100 - Sum % 256) % 256);
+    return Line + Text;
+}
+
+} // namespace
+
+void WriteHexImage(const std::string &FileName, std::string_view Image) {
+    std::string Text;
+    for (std::size_t Offset = 0; Offset < Image.size(); Offset += 16) {
+        if (Offset % 0x10000 == 0) {
+            const char Upper[2] = {static_cast<char>(Offset >> 24),
+                                   static_cast<char>(Offset >> 16)};
+            Text += Record(4, 0, std::string_view(Upper, 2));
+        }
+        Text += Record(0, static_cast<std::uint16_t>(Offset), Image.substr(Offset, 16));
+    }
+    Text += Record(1, 0, {});
+    std::ofstream Out(FileName, std::ios::binary | std::ios::trunc);
+    Out << Text;
+    if (!Out)
+        throw std::runtime_error("cannot write " + FileName);
+}
+
+void SetVectorChecksum(std::string &Image) {
+    if (Image.size() < 32)
+        Image.resize(32, '\xFF');
+    std::uint32_t Sum = 0;
+    for (std::size_t i = 0; i < 28; i += 4)
+        for (std::size_t k = 0; k < 4; ++k)
+            Sum += static_cast<std::uint32_t>(static_cast<unsigned char>(Image[i + k])) << (8 * k);
+    const std::uint32_t Check = 0u - Sum;
+    for (std::size_t k = 0; k < 4; ++k)
+        Image[28 + k] = static_cast<char>(Check >> (8 * k));
+}
+
+std::string RandomUserImage(std::size_t Size, unsigned Seed) {
+    std::mt19937 Random(Seed);
+    std::string Image;
+    for (std::size_t i = 0; i < Size; ++i)
+        Image += static_cast<char>(Random() & 0xFF);
+    if (Image.size() >= 0x300)
+        Image.replace(0x2FC, 4, std::string(4, '\xFF'));
+    if (Image.size() >= 32)
+        SetVectorChecksum(Image);
     return Image;
 }
 

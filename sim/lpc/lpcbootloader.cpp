@@ -154,6 +154,7 @@ int Bootloader::BaudRate(const PortLink &) const {
 
 void Bootloader::PowerOn() {
     std::fill(FRam.begin(), FRam.end(), 0);
+    FBytesIn = FBytesOut = 0;
     FCrp = CrpLevel();
     // CRP3 and NO_ISP keep the pin from entering ISP, as on the chip.
     FPhase = FJumper && FCrp < 3 ? Phase::Autobaud : Phase::Running;
@@ -195,6 +196,7 @@ std::string Bootloader::State() const {
 }
 
 void Bootloader::Receive(PortLink &port, std::string_view bytes) {
+    FBytesIn += bytes.size();
     for (char C : bytes)
         Byte(port, C);
 }
@@ -215,6 +217,7 @@ void Bootloader::Output(PortLink &Port, std::string Text, bool Answer) {
             FSilentAfter -= static_cast<long>(Text.size());
         }
     }
+    FBytesOut += Text.size();
     if (!Text.empty())
         Port.Send(Text);
 }
@@ -631,6 +634,10 @@ int Bootloader::Copy(const std::vector<std::uint32_t> &Args) {
     // Programming only clears bits: a word that was not erased keeps its zeros.
     for (std::uint32_t i = 0; i < Count; ++i)
         FFlash[Flash + i] &= FRam[Ram - FModel.RamBase + i];
+    if (FWeakByte && *FWeakByte - Flash < Count) {
+        FFlash[*FWeakByte] ^= 0x01;
+        FWeakByte.reset();
+    }
     FPrepared.assign(FPrepared.size(), false);
     return CmdSuccess;
 }
@@ -705,7 +712,10 @@ std::string Bootloader::Fault(const std::vector<std::string> &Words) {
         FCorruptRx = true;
     } else if (Kind == "silent-after") {
         FSilentAfter = static_cast<long>(Number(2, 0));
+    } else if (Kind == "weak-byte") {
+        FWeakByte = Number(2, 0);
     } else if (Kind == "clear") {
+        FWeakByte.reset();
         FFaultTimes = FDropLines = 0;
         FCorruptTx = FCorruptRx = false;
         FSilentAfter = -1;
@@ -752,6 +762,8 @@ std::string Bootloader::Control(const std::vector<std::string> &words) {
     }
     if (What == "flash-compare" && words.size() == 2)
         return FlashCompare(words[1]);
+    if (What == "traffic")
+        return "in " + std::to_string(FBytesIn) + " out " + std::to_string(FBytesOut);
     if (What == "flash-erase") {
         std::fill(FFlash.begin(), FFlash.end(), 0xFF);
         return "ok";

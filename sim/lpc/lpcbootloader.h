@@ -18,8 +18,9 @@ namespace sim::lpc {
 // Control words (besides those of sim::Device): "reset" (power cycle: enters the bootloader
 // when the ISP jumper is fitted, else runs the user code), "jumper on|off", "baud <rate>",
 // "state", "flash-crc [bytes]", "flash-dump <file>", "flash-compare <hexfile>",
-// "flash-erase", "fault <kind> [n]" with kinds rc <code> [times], drop-line [times],
-// corrupt-tx, corrupt-rx, silent-after <bytes>, clear.
+// "flash-erase", "traffic" (bytes received and sent since power-on), "fault <kind> [n]" with kinds
+// rc <code> [times], drop-line [times], corrupt-tx, corrupt-rx, silent-after <bytes>, weak-byte
+// <address>, clear.
 class Bootloader : public Device {
 public:
     explicit Bootloader(ChipModel Model, std::string Description = {});
@@ -116,6 +117,10 @@ private:
     bool FCorruptTx = false;
     bool FCorruptRx = false;
     long FSilentAfter = -1;
+    // A flash byte that programs wrongly at the next copy over it.
+    std::optional<std::uint32_t> FWeakByte;
+    std::uint64_t FBytesIn = 0;
+    std::uint64_t FBytesOut = 0;
 };
 
 // A bootloader of the given part ID with its default description.

@@ -238,4 +238,11 @@ TEST_F(ISPDeviceTest, CancelFromAnotherThread) {
     EXPECT_GE(LogCount(QStringLiteral("TISPProtocol Cancel")), 1);
 }
 
+TEST_F(ISPDeviceTest, NetworkModeRefusesInsteadOfUsingASerialPort) {
+    TISPDevice D(true);
+    EXPECT_EQ(Failure([&] { D.Connect(); }),
+              QStringLiteral("Обновление через сеть пока не поддерживается"));
+    EXPECT_FALSE(D.Connected());
+}
+
 } // namespace
