@@ -200,13 +200,10 @@ int TFerrun::GetDeviceMetrics() {
 }
 
 int TFerrun::GetECRStatus() {
-    std::string answer;
-    const int rc = Execute(EncodePasswordOnly(cmd::FullStatus, Pwd()), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto s = DecodeFullStatus(answer);
+    int rc = 0;
+    const auto s = Query(EncodePasswordOnly(cmd::FullStatus, Pwd()), DecodeFullStatus, rc);
     if (!s)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     OperatorNumber = static_cast<int>(s->Operator);
     ECRSoftVersion = s->SoftVersion;
     ECRBuild = static_cast<int>(s->SoftBuild);
@@ -233,13 +230,10 @@ int TFerrun::GetECRStatus() {
 }
 
 int TFerrun::GetShortECRStatus() {
-    std::string answer;
-    const int rc = Execute(EncodePasswordOnly(cmd::ShortStatus, Pwd()), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto s = DecodeShortStatus(answer);
+    int rc = 0;
+    const auto s = Query(EncodePasswordOnly(cmd::ShortStatus, Pwd()), DecodeShortStatus, rc);
     if (!s)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     OperatorNumber = static_cast<int>(s->Operator);
     ECRFlags = s->Flags;
     ECRMode = static_cast<int>(s->Mode & 0x0F);
@@ -390,13 +384,11 @@ int TFerrun::ReadModelParamValue() {
 }
 
 int TFerrun::GetExchangeParam() {
-    std::string answer;
-    const int rc = Execute(EncodeGetExchange(Pwd(), static_cast<unsigned>(PortNumber)), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto p = DecodeExchangeParam(answer);
+    int rc = 0;
+    const auto p =
+        Query(EncodeGetExchange(Pwd(), static_cast<unsigned>(PortNumber)), DecodeExchangeParam, rc);
     if (!p)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     BaudRate = static_cast<int>(p->BaudCode);
     FByteTimeoutCode = p->TimeoutCode;
     return Finish(0);
@@ -491,13 +483,11 @@ int TFerrun::CutCheck() {
 }
 
 int TFerrun::GetFontMetrics() {
-    std::string answer;
-    const int rc = Execute(EncodeFontMetrics(Pwd(), static_cast<unsigned>(FontType)), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto f = DecodeFontMetrics(answer);
+    int rc = 0;
+    const auto f =
+        Query(EncodeFontMetrics(Pwd(), static_cast<unsigned>(FontType)), DecodeFontMetrics, rc);
     if (!f)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     PrintWidth = static_cast<int>(f->PrintWidth);
     CharWidth = static_cast<int>(f->CharWidth);
     CharHeight = static_cast<int>(f->CharHeight);
@@ -515,13 +505,11 @@ int TFerrun::Sale() {
 }
 
 int TFerrun::CloseCheck() {
-    std::string answer;
-    const int rc = Execute(EncodeCloseCheck(Pwd(), Kopecks(Summ1), StringForPrinting), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto change = DecodeChange(answer);
+    int rc = 0;
+    const auto change =
+        Query(EncodeCloseCheck(Pwd(), Kopecks(Summ1), StringForPrinting), DecodeChange, rc);
     if (!change)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     Change = static_cast<double>(*change) / 100.0;
     return Finish(0);
 }
@@ -547,25 +535,19 @@ int TFerrun::SetLongSerialNumber() {
 }
 
 int TFerrun::ReadSerialNumber() {
-    std::string answer;
-    const int rc = Execute(EncodePasswordOnly(cmd::ReadLongSerial, Pwd()), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto s = DecodeLongSerial(answer);
+    int rc = 0;
+    const auto s = Query(EncodePasswordOnly(cmd::ReadLongSerial, Pwd()), DecodeLongSerial, rc);
     if (!s)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     SerialNumber = LongNumberText(s->Serial);
     return Finish(0);
 }
 
 int TFerrun::FNGetStatus() {
-    std::string answer;
-    const int rc = Execute(EncodePasswordOnly(cmd::FnStatus, Pwd()), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto s = DecodeFnStatus(answer);
+    int rc = 0;
+    const auto s = Query(EncodePasswordOnly(cmd::FnStatus, Pwd()), DecodeFnStatus, rc);
     if (!s)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     FNLifeState = static_cast<int>(s->LifeState);
     FNCurrentDocument = static_cast<int>(s->CurrentDocument);
     FNSessionState = static_cast<int>(s->SessionState);
@@ -576,37 +558,28 @@ int TFerrun::FNGetStatus() {
 }
 
 int TFerrun::FNGetSerial() {
-    std::string answer;
-    const int rc = Execute(EncodePasswordOnly(cmd::FnSerial, Pwd()), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto serial = DecodeFnSerial(answer);
+    int rc = 0;
+    const auto serial = Query(EncodePasswordOnly(cmd::FnSerial, Pwd()), DecodeFnSerial, rc);
     if (!serial)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     SerialNumber = *serial;
     return Finish(0);
 }
 
 int TFerrun::GetEKLZSerialNumber() {
-    std::string answer;
-    const int rc = Execute(EncodePasswordOnly(cmd::EklzSerial, Pwd()), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto number = DecodeEklzSerial(answer);
+    int rc = 0;
+    const auto number = Query(EncodePasswordOnly(cmd::EklzSerial, Pwd()), DecodeEklzSerial, rc);
     if (!number)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     EKLZNumber = QString::number(*number);
     return Finish(0);
 }
 
 int TFerrun::GetEKLZVersion() {
-    std::string answer;
-    const int rc = Execute(EncodePasswordOnly(cmd::EklzVersion, Pwd()), answer);
-    if (rc != 0)
-        return Finish(rc);
-    const auto version = DecodeEklzVersion(answer);
+    int rc = 0;
+    const auto version = Query(EncodePasswordOnly(cmd::EklzVersion, Pwd()), DecodeEklzVersion, rc);
     if (!version)
-        return Finish(linkresult::BadAnswer);
+        return Finish(rc);
     EKLZVersion = *version;
     return Finish(0);
 }

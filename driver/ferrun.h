@@ -107,6 +107,19 @@ private:
     void ApplyLinkSettings();
     // One command: 0 with the answer, or the result code (device's or the driver's).
     int Execute(const std::string &request, std::string &answer);
+    // Executes the request and decodes its answer; on failure rc holds the result code.
+    template <typename Decoder>
+    auto Query(const std::string &request, Decoder decode, int &rc)
+        -> decltype(decode(std::string_view())) {
+        std::string answer;
+        rc = Execute(request, answer);
+        if (rc != 0)
+            return std::nullopt;
+        auto decoded = decode(answer);
+        if (!decoded)
+            rc = linkresult::BadAnswer;
+        return decoded;
+    }
     int Simple(const std::string &request);
     int Finish(int code);
     std::uint32_t Pwd() const { return static_cast<std::uint32_t>(Password); }
