@@ -271,6 +271,28 @@ std::string EncodeExtendedRequest(unsigned type, std::string_view fields) {
     return TByteWriter().Command(cmd::ExtendedRequest).U8(type).Raw(fields).Data();
 }
 
+std::string EncodeRelaySendAndCollect(unsigned lines, unsigned readTimeoutMs,
+                                      std::string_view text) {
+    return EncodeExtendedRequest(
+        relay::OperationType,
+        TByteWriter().U8(relay::SendAndCollect).U8(lines).U16(readTimeoutMs).Raw(text).Data());
+}
+
+std::string EncodeRelayWrite(std::string_view text) {
+    return EncodeExtendedRequest(relay::OperationType,
+                                 TByteWriter().U8(relay::WriteOnly).Raw(text).Data());
+}
+
+std::string EncodeRelayFetch(unsigned first, unsigned last) {
+    return EncodeExtendedRequest(relay::OperationType,
+                                 TByteWriter().U8(relay::FetchLines).U8(first).U8(last).Data());
+}
+
+std::string EncodeRelayRead(unsigned count, unsigned readTimeoutMs) {
+    return EncodeExtendedRequest(
+        relay::OperationType, TByteWriter().U8(relay::RawRead).U8(count).U16(readTimeoutMs).Data());
+}
+
 std::string EncodeService(unsigned function, std::uint32_t parameter) {
     return TByteWriter().Command(cmd::Service).U8(function).U32(parameter).Data();
 }
@@ -487,6 +509,24 @@ std::optional<QString> DecodeFnSerial(std::string_view answer) {
     if (!r)
         return std::nullopt;
     return r->Text(16);
+}
+
+std::optional<TRelayLines> DecodeRelayLines(std::string_view answer) {
+    auto r = Fields(answer, cmd::ExtendedRequest, 4);
+    if (!r)
+        return std::nullopt;
+    TRelayLines lines;
+    lines.First = r->U8();
+    lines.Last = r->U8();
+    lines.Text = std::string(r->Raw(r->Left()));
+    return lines;
+}
+
+std::optional<std::string> DecodeRelayRead(std::string_view answer) {
+    auto r = Fields(answer, cmd::ExtendedRequest, 2);
+    if (!r)
+        return std::nullopt;
+    return std::string(r->Raw(r->Left()));
 }
 
 std::optional<TModelCapabilities> DecodeModelCapabilities(std::string_view answer) {

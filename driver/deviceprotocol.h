@@ -183,6 +183,29 @@ std::string EncodePrintLine(std::uint32_t password, unsigned repeats, std::optio
 std::string EncodeExtendedRequest(unsigned type, std::string_view fields = {});
 std::string EncodeService(unsigned function, std::uint32_t parameter);
 
+// F7h type 16: the line relay between the host and the fiscal memory's bootloader UART.
+namespace relay {
+constexpr unsigned OperationType = 16;
+constexpr unsigned SendAndCollect = 0;
+constexpr unsigned WriteOnly = 1;
+constexpr unsigned FetchLines = 2;
+constexpr unsigned RawRead = 3;
+// Longest text of one request, and of the lines of one answer.
+constexpr size_t MaxText = 240;
+constexpr int SendError = 0xF0;
+constexpr int ReceiveError = 0xF1;
+constexpr int Timeout = 0xF2;
+constexpr int BufferOverflow = 0xF3;
+constexpr int NoLines = 0xF4;
+constexpr int AnswerOverflow = 0xF5;
+} // namespace relay
+
+std::string EncodeRelaySendAndCollect(unsigned lines, unsigned readTimeoutMs,
+                                      std::string_view text);
+std::string EncodeRelayWrite(std::string_view text);
+std::string EncodeRelayFetch(unsigned first, unsigned last);
+std::string EncodeRelayRead(unsigned count, unsigned readTimeoutMs);
+
 // --- Answers (each takes an answer whose result is 0; nullopt when it is too short) -------
 
 struct TShortStatus {
@@ -313,6 +336,16 @@ struct TModelCapabilities {
     unsigned GraphicLineWidth = 0;
     bool Has(int bit) const { return (Bits >> bit) & 1u; }
 };
+// Lines first ... last of the relay's collection, joined by CR LF without a final one.
+struct TRelayLines {
+    unsigned First = 0;
+    unsigned Last = 0;
+    std::string Text;
+};
+std::optional<TRelayLines> DecodeRelayLines(std::string_view answer);
+// The bytes of a raw read.
+std::optional<std::string> DecodeRelayRead(std::string_view answer);
+
 std::optional<TModelCapabilities> DecodeModelCapabilities(std::string_view answer);
 std::string EncodeModelCapabilities(const TModelCapabilities &caps); // the fields after F7, err
 

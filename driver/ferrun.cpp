@@ -1,6 +1,7 @@
 #include "driver/ferrun.h"
 
 #include "core/errors.h"
+#include "driver/cp1251.h"
 #include "driver/ferrunproperties.h"
 #include "driver/transports.h"
 
@@ -32,6 +33,14 @@ std::uint64_t Kopecks(double roubles) {
 
 QString LongNumberText(std::uint64_t number) {
     return number == LongNumberUnset ? QString() : QString::number(number);
+}
+
+unsigned LineBreaks(std::string_view text) {
+    unsigned count = 0;
+    for (size_t at = text.find("\r\n"); at != std::string_view::npos;
+         at = text.find("\r\n", at + 2))
+        ++count;
+    return count;
 }
 
 } // namespace
@@ -585,10 +594,78 @@ int TFerrun::GetEKLZVersion() {
 }
 
 int TFerrun::GetECRParams() {
+    if (OperationType == static_cast<int>(relay::OperationType))
+        return LineRelay();
     return Simple(EncodeExtendedRequest(static_cast<unsigned>(OperationType)));
 }
 
+int TFerrun::LineRelay() {
+    const auto inByte = [](int value) { return value >= 0 && value <= 255; };
+    const bool timeoutValid = ReadTimeout >= 0 && ReadTimeout <= 0xFFFF;
+    const std::string text = cp1251::FromUnicode(LineData);
+    const bool textValid = text.size() <= relay::MaxText;
+    const auto timeout = static_cast<unsigned>(ReadTimeout);
+    switch (RequestType) {
+    case relay::SendAndCollect:
+        if (!inByte(LineNumber) || !timeoutValid || !textValid)
+            return Finish(ferrunresult::BadProperty);
+        return Simple(EncodeRelaySendAndCollect(static_cast<unsigned>(LineNumber), timeout, text));
+    case relay::WriteOnly:
+        if (!textValid)
+            return Finish(ferrunresult::BadProperty);
+        return Simple(EncodeRelayWrite(text));
+    case relay::FetchLines:
+        return FetchRelayLines();
+    case relay::RawRead: {
+        if (!inByte(LineNumber) || !timeoutValid)
+            return Finish(ferrunresult::BadProperty);
+        int rc = 0;
+        const auto bytes =
+            Query(EncodeRelayRead(static_cast<unsigned>(LineNumber), timeout), DecodeRelayRead, rc);
+        if (!bytes)
+            return Finish(rc);
+        LineData = cp1251::ToUnicode(*bytes);
+        return Finish(0);
+    }
+    default:
+        return Finish(ferrunresult::BadProperty);
+    }
+}
+
+// One answer carries only the lines that fit in it, so the range is fetched piece by piece.
+// The device runs out of lines when its bootloader said less than was asked for: the lines
+// fetched so far are the result, and LastLineNumber tells how many there are.
+int TFerrun::FetchRelayLines() {
+    if (FirstLineNumber < 1 || LastLineNumber > 255 || LastLineNumber < FirstLineNumber)
+        return Finish(ferrunresult::BadProperty);
+    const auto last = static_cast<unsigned>(LastLineNumber);
+    unsigned next = static_cast<unsigned>(FirstLineNumber);
+    std::string joined;
+    while (next <= last) {
+        std::string answer;
+        const int rc = Execute(EncodeRelayFetch(next, last), answer);
+        if (rc == relay::NoLines)
+            break;
+        if (rc != 0)
+            return Finish(rc);
+        const auto lines = DecodeRelayLines(answer);
+        if (!lines || lines->First != next || lines->Last < next || lines->Last > last)
+            return Finish(linkresult::BadAnswer);
+        if (LineBreaks(lines->Text) != lines->Last - lines->First)
+            return Finish(linkresult::BadAnswer);
+        if (next > static_cast<unsigned>(FirstLineNumber))
+            joined += "\r\n";
+        joined += lines->Text;
+        next = lines->Last + 1;
+    }
+    LastLineNumber = static_cast<int>(next) - 1;
+    LineData = cp1251::ToUnicode(joined);
+    return Finish(0);
+}
+
 void TFerrunDevice::Check(int resultCode) const {
+    if (resultCode == ferrunresult::Cancelled)
+        throw EAbort();
     if (resultCode != 0)
         throw Exception(QStringLiteral("%1, %2").arg(resultCode).arg(ResultCodeDescription));
 }

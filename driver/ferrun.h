@@ -121,6 +121,9 @@ private:
         return decoded;
     }
     int Simple(const std::string &request);
+    // F7h type 16 by RequestType.
+    int LineRelay();
+    int FetchRelayLines();
     int Finish(int code);
     std::uint32_t Pwd() const { return static_cast<std::uint32_t>(Password); }
     unsigned Flags() const;
@@ -147,6 +150,7 @@ private:
 // A separately created driver object that raises on its own results.
 class TFerrunDevice : public TFerrun {
 public:
-    // Raises Exception("%d, %s") with this object's ResultCodeDescription when not 0.
+    // Raises Exception("%d, %s") with this object's ResultCodeDescription when not 0, and
+    // EAbort when the call was cancelled.
     void Check(int resultCode) const;
 };

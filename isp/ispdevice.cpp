@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "isp/ispcoding.h"
+#include "isp/ispnetprotocol.h"
 
 namespace {
 
@@ -13,8 +14,12 @@ constexpr std::size_t Block = 1024;
 } // namespace
 
 TISPDevice::TISPDevice(bool AUseNet)
-    : FUseNet(AUseNet)
-    , FProtocol(std::make_shared<TISPProtocol>(FPort)) {}
+    : FUseNet(AUseNet) {
+    if (AUseNet)
+        FProtocol = std::make_shared<TISPNetProtocol>(FFerrun);
+    else
+        FProtocol = std::make_shared<TISPProtocol>(FPort);
+}
 
 TISPDevice::~TISPDevice() {
     Disconnect();
@@ -50,18 +55,24 @@ void TISPDevice::ClearProcessors() {
 void TISPDevice::Connect() {
     if (FConnected)
         return;
-    // The tunnel through the fiscal driver's line relay is not built yet; say so rather than
-    // talk to a serial port the caller did not ask for.
-    if (FUseNet)
-        throw Exception(QStringLiteral("Обновление через сеть пока не поддерживается"));
-    if (FPortName.isEmpty())
-        FPort.SetPortNumber(FPortNumber);
-    else
-        FPort.SetPortName(FPortName);
-    FPort.SetBaudRate(static_cast<std::uint32_t>(FBaudrate));
-    FPort.SetTimeout(static_cast<std::uint32_t>(FTimeout));
-    FPort.Open();
-    FPort.Purge();
+    if (FUseNet) {
+        FFerrun.ConnectionType = 6;
+        FFerrun.ProtocolType = FProtocolType;
+        FFerrun.IPAddress = FIPAddress;
+        FFerrun.ComputerName = FIPAddress;
+        FFerrun.TCPPort = FTCPPort;
+        FFerrun.Timeout = 3000;
+        FFerrun.Check(FFerrun.GetDeviceMetrics());
+    } else {
+        if (FPortName.isEmpty())
+            FPort.SetPortNumber(FPortNumber);
+        else
+            FPort.SetPortName(FPortName);
+        FPort.SetBaudRate(static_cast<std::uint32_t>(FBaudrate));
+        FPort.SetTimeout(static_cast<std::uint32_t>(FTimeout));
+        FPort.Open();
+        FPort.Purge();
+    }
     FConnected = true;
     FProtocol->Reset();
     Reset();
@@ -69,6 +80,7 @@ void TISPDevice::Connect() {
 
 void TISPDevice::Disconnect() {
     FConnected = false;
+    FFerrun.Disconnect();
     FPort.Cancel();
     FPort.Close();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/log.h"
+#include "driver/ferrun.h"
 #include "isp/ispprotocol.h"
 #include "isp/nxpprocessor.h"
 #include "serial/serialport.h"
@@ -47,6 +48,7 @@ public:
     const TNXPProcessor *Processor() const { return FProcessor; }
     bool Connected() const { return FConnected; }
     TSerialPort &Port() { return FPort; }
+    TFerrunDevice &Ferrun() { return FFerrun; }
 
     int FPortNumber = 1;
     // A port by name instead of number (a bench link, a device path); used when not empty.
@@ -64,6 +66,7 @@ private:
     auto Guarded(F &&Operation) -> decltype(Operation());
     const TNXPProcessorRec &Rec() const;
 
+    TFerrunDevice FFerrun;
     TSerialPort FPort;
     bool FConnected = false;
     const TNXPProcessor *FProcessor = nullptr;

@@ -16,8 +16,12 @@ QString ErrorText(const QString &Code) {
 
 } // namespace
 
+TISPLineProtocol::TISPLineProtocol(const QString &ALoggerName)
+    : FLogger(ALoggerName) {}
+
 TISPProtocol::TISPProtocol(TSerialPort &APort)
-    : FPort(APort) {}
+    : TISPLineProtocol(QStringLiteral("TISPProtocol"))
+    , FPort(APort) {}
 
 char TISPProtocol::ReadChar() {
     const char C = static_cast<char>(FPort.ReadByte());
@@ -34,7 +38,7 @@ QString TISPProtocol::ReadLine() {
     return Text;
 }
 
-void TISPProtocol::Send(const QString &AStr) {
+void TISPProtocol::Send(const QString &AStr, int) {
     Send2(AStr);
     if (ReadLine() != AStr)
         throw Exception(QStringLiteral("Некорректный ответ"));
@@ -56,13 +60,13 @@ void TISPProtocol::Cancel() {
     FPort.Cancel();
 }
 
-void TISPProtocol::Hello() {
+void TISPLineProtocol::Hello() {
     Reset();
     Send2(QStringLiteral("?"));
     const char C = ReadChar();
     try {
-        if (C != '?' && ReadLine().trimmed() == QStringLiteral("ynchronized")) {
-            Send(QStringLiteral("Synchronized") + CRLF);
+        if (C != '?' && ReadSyncRest().trimmed() == QStringLiteral("ynchronized")) {
+            Send(QStringLiteral("Synchronized") + CRLF, 1);
             ReadLine();
         }
     } catch (...) {
@@ -78,10 +82,10 @@ void TISPProtocol::Hello() {
     Purge();
 }
 
-void TISPProtocol::SendCommand(const QString &AStr, int) {
+void TISPLineProtocol::SendCommand(const QString &AStr, int AExpectedLines) {
     for (int Attempt = 1; Attempt <= FMaxResendCount; ++Attempt) {
         Purge();
-        Send(AStr + CRLF);
+        Send(AStr + CRLF, AExpectedLines + 1);
         const QString Code = ReadLine().trimmed();
         if (Code == QStringLiteral("0"))
             return;
@@ -92,14 +96,14 @@ void TISPProtocol::SendCommand(const QString &AStr, int) {
     }
 }
 
-void TISPProtocol::SendData(const std::string &AStr) {
+void TISPLineProtocol::SendData(const std::string &AStr) {
     for (int Attempt = 1; Attempt <= FMaxResendCount; ++Attempt) {
         for (std::size_t i = 0; i < AStr.size(); i += isp::UULineBytes) {
             const std::string Slice = AStr.substr(i, isp::UULineBytes);
             FLogger.Debug(QStringLiteral("-> [") + isp::BytesToHex(Slice) + QStringLiteral("]"));
-            Send(isp::BytesToUnicode(isp::UUEncode(Slice)) + CRLF);
+            Send(isp::BytesToUnicode(isp::UUEncode(Slice)) + CRLF, 0);
         }
-        Send(QString::number(isp::BlockChecksum(AStr)) + CRLF);
+        Send(QString::number(isp::BlockChecksum(AStr)) + CRLF, 1);
         const QString Answer = ReadLine().trimmed();
         if (Answer == QStringLiteral("OK"))
             return;
@@ -109,8 +113,10 @@ void TISPProtocol::SendData(const std::string &AStr) {
     throw Exception(QStringLiteral("Неверная CRC"));
 }
 
-std::string TISPProtocol::ReadData(int Size) {
+std::string TISPLineProtocol::ReadData(int Size) {
     const auto Expected = static_cast<std::size_t>(std::max(Size, 0));
+    // The resent block comes as the answer to RESEND: its data lines and its checksum.
+    const int BlockLines = static_cast<int>((Expected + isp::UULineBytes - 1) / isp::UULineBytes);
     for (int Attempt = 1; Attempt <= FMaxResendCount; ++Attempt) {
         std::string Result;
         std::string Decoded;
@@ -132,14 +138,14 @@ std::string TISPProtocol::ReadData(int Size) {
             throw Exception(QStringLiteral("Ошибка контрольной суммы"));
         }
         if (Sum == isp::BlockChecksum(Result)) {
-            Send(QStringLiteral("OK") + CRLF);
+            Send(QStringLiteral("OK") + CRLF, 0);
             return Result;
         }
-        Send(QStringLiteral("RESEND") + CRLF);
+        Send(QStringLiteral("RESEND") + CRLF, BlockLines + 1);
     }
     throw Exception(QStringLiteral("Ошибка контрольной суммы"));
 }
 
-void TISPProtocol::SendDataHex(const QString &AStr) {
+void TISPLineProtocol::SendDataHex(const QString &AStr) {
     SendData(isp::HexToBytes(AStr));
 }

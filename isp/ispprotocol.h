@@ -33,17 +33,13 @@ public:
 
 using IISPProtocolPtr = std::shared_ptr<IISPProtocol>;
 
-// The ISP line protocol on a serial port, relying on the bootloader's echo of every line.
-class TISPProtocol : public IISPProtocol {
+// The ISP conversation both carriers share: commands answered by a return code, and data
+// blocks carried as UU lines with checksums, relying on the bootloader's echo of every line.
+// A carrier supplies how lines and characters travel.
+class TISPLineProtocol : public IISPProtocol {
 public:
-    // The port is not owned; its user configures and opens it.
-    explicit TISPProtocol(TSerialPort &APort);
-
     void SendCommand(const QString &AStr, int AExpectedLines) override;
-    void Reset() override;
     void Hello() override;
-    void Cancel() override;
-    QString ReadLine() override;
     void SendData(const std::string &AStr) override;
     std::string ReadData(int Size) override;
     int GetMaxResendCount() const override { return FMaxResendCount; }
@@ -52,15 +48,42 @@ public:
     // SendData of hex text.
     void SendDataHex(const QString &AStr);
 
-private:
-    char ReadChar();
-    // Writes the text and requires the bootloader to echo it as one line.
-    void Send(const QString &AStr);
-    // Writes the text without waiting for an echo.
-    void Send2(const QString &AStr);
-    void Purge();
+protected:
+    explicit TISPLineProtocol(const QString &ALoggerName);
 
-    TSerialPort &FPort;
+    // Writes a line and requires the bootloader to echo it. AExpectedLines: the answer lines
+    // after the echo that the caller reads next.
+    virtual void Send(const QString &AStr, int AExpectedLines) = 0;
+    // Writes the text without waiting for an echo.
+    virtual void Send2(const QString &AStr) = 0;
+    virtual char ReadChar() = 0;
+    // The rest of the synchronisation answer after its first character.
+    virtual QString ReadSyncRest() = 0;
+    virtual void Purge() = 0;
+
+    TLogger FLogger;
+
+private:
     int FMaxResendCount = 2;
-    TLogger FLogger{QStringLiteral("TISPProtocol")};
+};
+
+// The ISP line protocol on a serial port.
+class TISPProtocol : public TISPLineProtocol {
+public:
+    // The port is not owned; its user configures and opens it.
+    explicit TISPProtocol(TSerialPort &APort);
+
+    void Reset() override;
+    void Cancel() override;
+    QString ReadLine() override;
+
+protected:
+    void Send(const QString &AStr, int AExpectedLines) override;
+    void Send2(const QString &AStr) override;
+    char ReadChar() override;
+    QString ReadSyncRest() override { return ReadLine(); }
+    void Purge() override;
+
+private:
+    TSerialPort &FPort;
 };

@@ -6,6 +6,27 @@
 
 namespace sim {
 
+namespace {
+
+constexpr int Lpc1114PartId = 624955435;
+
+// Models with a fiscal drive have no fiscal memory chip; the others carry an LPC1114/302 unless
+// told otherwise. Its ISP jumper (R4) is fitted unless told otherwise, so it waits in its
+// bootloader from power-on.
+std::shared_ptr<lpc::Bootloader> FiscalMemoryChip(const fiscal::FiscalProfile &profile,
+                                                  const DeviceConfig &config) {
+    const std::string part = config.Option("fm");
+    if (part == "none" || (part.empty() && profile.FiscalDrive))
+        return nullptr;
+    auto chip =
+        lpc::MakeBootloader(static_cast<std::uint32_t>(config.IntOption("fm", Lpc1114PartId)));
+    chip->SetJumper(config.BoolOption("fmjumper", true));
+    chip->PowerOn();
+    return chip;
+}
+
+} // namespace
+
 void RegisterDeviceKinds(DeviceRegistry &registry) {
     registry.Register(
         "printer-link",
@@ -15,26 +36,31 @@ void RegisterDeviceKinds(DeviceRegistry &registry) {
     for (const fiscal::FiscalProfile &profile : fiscal::FiscalProfiles()) {
         registry.Register(profile.Kind,
                           profile.Description + " (model " + std::to_string(profile.Model) +
-                              "): full fiscal device; options baud, tcpport, jumper",
+                              "): full fiscal device; options baud, tcpport, jumper, fm (part ID "
+                              "of the fiscal memory chip, or none), fmjumper",
                           [&profile](const DeviceConfig &config) {
                               fiscal::FiscalDeviceOptions options;
                               if (!config.Option("baud").empty())
                                   options.BaudRate = config.IntOption("baud", profile.BaudRate);
                               options.TcpPort = config.IntOption("tcpport", 0);
                               options.Jumper = config.BoolOption("jumper", false);
-                              return std::make_unique<fiscal::FiscalDevice>(profile, options);
+                              auto device =
+                                  std::make_unique<fiscal::FiscalDevice>(profile, options);
+                              if (auto chip = FiscalMemoryChip(profile, config))
+                                  device->SetBootloader(std::move(chip));
+                              return device;
                           });
     }
-    registry.Register(
-        "lpc-isp", "NXP LPC ROM bootloader; options part (decimal part ID), baud, jumper",
-        [](const DeviceConfig &config) {
-            auto chip = std::make_unique<lpc::Bootloader>(
-                lpc::ModelOfPartId(static_cast<std::uint32_t>(config.IntOption("part", 655966023))));
-            chip->SetJumper(config.BoolOption("jumper", true));
-            chip->PowerOn();
-            chip->SetBaudRate(config.IntOption("baud", chip->Model().DefaultBaud));
-            return chip;
-        });
+    registry.Register("lpc-isp",
+                      "NXP LPC ROM bootloader; options part (decimal part ID), baud, jumper",
+                      [](const DeviceConfig &config) {
+                          auto chip = std::make_unique<lpc::Bootloader>(lpc::ModelOfPartId(
+                              static_cast<std::uint32_t>(config.IntOption("part", 655966023))));
+                          chip->SetJumper(config.BoolOption("jumper", true));
+                          chip->PowerOn();
+                          chip->SetBaudRate(config.IntOption("baud", chip->Model().DefaultBaud));
+                          return chip;
+                      });
 }
 
 } // namespace sim

@@ -16,6 +16,12 @@ port usb0 usb printer1 ПТК, USB
 # A main board whose LPC1778 sits in its bootloader (ISP jumper fitted).
 device board1 lpc-isp part=655966023
 port rs1 rs232 board1 Системная плата, RS-232 (ISP)
+# A fiscal printer with a network interface (jumper fitted): the switch command over USB hands
+# the port to its fiscal memory's bootloader, and the network reaches that bootloader through
+# the line relay.
+device ptk2 fiscal-tm40k jumper=on fm=624955435
+port usb1 usb ptk2 TENGRA M40К, USB
+tcp 12345 ptk2
 )";
 
 bool IsBlank(char c) {

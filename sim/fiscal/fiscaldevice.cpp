@@ -38,6 +38,16 @@ FiscalDevice::FiscalDevice(const FiscalProfile &profile, const FiscalDeviceOptio
     FPrinter.SetJumper(options.Jumper);
 }
 
+void FiscalDevice::SetBootloader(std::shared_ptr<Device> bootloader) {
+    FPrinter.SetLineRelay(nullptr);
+    FRelay.reset();
+    FBootloader = std::move(bootloader);
+    if (FBootloader && FPrinter.Profile().Lan) {
+        FRelay = std::make_unique<LineRelay>(FBootloader);
+        FPrinter.SetLineRelay(FRelay.get());
+    }
+}
+
 unsigned FiscalDevice::PortNumberOf(const PortLink &port) {
     const std::string name = port.Name();
     if (name.rfind("tcp", 0) == 0)
@@ -134,6 +144,11 @@ std::string FiscalDevice::Control(const std::vector<std::string> &words) {
                 session.SetFault(FLinkFault);
         }
         return "ok";
+    }
+    if (!words.empty() && words[0] == "fm") {
+        if (!FBootloader)
+            throw std::runtime_error("this device has no fiscal memory chip");
+        return FBootloader->Control({words.begin() + 1, words.end()});
     }
     if (!words.empty() && words[0] == "power") {
         for (auto &[name, session] : FSessions)

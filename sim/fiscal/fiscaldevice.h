@@ -29,11 +29,12 @@ public:
     void Receive(PortLink &port, std::string_view bytes) override;
     void Tick(Clock::time_point now) override;
     // "fault none|nak|badlrc|silent" for the link, "fault garbage|cut [count]" for answers,
-    // everything else as FiscalPrinter::Control.
+    // "fm <words>" for the fiscal memory chip, everything else as FiscalPrinter::Control.
     std::string Control(const std::vector<std::string> &words) override;
 
-    // The device that gets the port's bytes once the fiscal memory has been switched.
-    void SetBootloader(std::shared_ptr<Device> bootloader) { FBootloader = std::move(bootloader); }
+    // The fiscal memory chip: it gets the port's bytes once it has been switched, and the
+    // line relay of a model with a network interface talks to it.
+    void SetBootloader(std::shared_ptr<Device> bootloader);
     FiscalPrinter &Printer() { return FPrinter; }
 
     // The device's own number of a bench port: 0 RS-232, 1 USB, 128 TCP.
@@ -51,6 +52,7 @@ private:
     int FCutAnswers = 0;
     std::optional<Clock::time_point> FRateChangeDue;
     std::shared_ptr<Device> FBootloader;
+    std::unique_ptr<LineRelay> FRelay;
 };
 
 } // namespace sim::fiscal

@@ -563,6 +563,10 @@ std::string FiscalPrinter::Answer(std::uint16_t command, std::string_view data, 
                       .Raw(cp1251::FromUnicode(QString::fromStdString(FProfile.Description)))
                       .Data());
     case cmd::ExtendedRequest: {
+        if (static_cast<std::uint8_t>(data[1]) == relay::OperationType && FRelay != nullptr) {
+            const LineRelay::Reply reply = FRelay->Handle(data.substr(2));
+            return reply.Code == 0 ? Ok(command, reply.Fields) : Error(command, reply.Code);
+        }
         if (static_cast<std::uint8_t>(data[1]) != 1 || !FProfile.ModelParams)
             return Error(command, err::NotSupported);
         TModelCapabilities c;

@@ -6,6 +6,7 @@
 
 #include "sim/device.h"
 #include "sim/fiscal/fiscalprofiles.h"
+#include "sim/fiscal/linerelay.h"
 
 #include <QDateTime>
 #include <cstdint>
@@ -41,6 +42,9 @@ public:
     bool SwitchedToBootloader() const { return FSwitched; }
     void SetJumper(bool fitted) { FJumper = fitted; }
     void PowerCycle();
+    // The UART to the fiscal memory that F7h type 16 drives; not owned. Without one the
+    // request is not supported.
+    void SetLineRelay(LineRelay *relay) { FRelay = relay; }
 
     const std::vector<std::string> &Roll() const { return FRoll; }
     QDateTime DeviceClock(Clock::time_point now) const;
@@ -133,6 +137,7 @@ private:
     // The fiscal-memory switch.
     bool FJumper = false;
     bool FSwitched = false;
+    LineRelay *FRelay = nullptr;
 
     // Injected faults.
     int FBusyAnswers = 0;

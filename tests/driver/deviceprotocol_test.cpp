@@ -65,6 +65,11 @@ TEST(DeviceProtocol, RequestLayouts) {
          "C5 01 00 00 00 03 00 AA"},
         {"model params", EncodeExtendedRequest(1), "F7 01"},
         {"fm switch", EncodeService(0xFD, 0), "FE FD 00 00 00 00"},
+        {"relay send and collect", EncodeRelaySendAndCollect(3, 50, "J\r\n"),
+         "F7 10 00 03 32 00 4A 0D 0A"},
+        {"relay write", EncodeRelayWrite("?"), "F7 10 01 3F"},
+        {"relay fetch", EncodeRelayFetch(4, 15), "F7 10 02 04 0F"},
+        {"relay raw read", EncodeRelayRead(13, 300), "F7 10 03 0D 2C 01"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(Hex(c.Data), c.Expected) << c.Name;
@@ -147,6 +152,14 @@ TEST(DeviceProtocol, FullStatusOffsets) {
 }
 
 TEST(DeviceProtocol, OtherAnswers) {
+    const auto lines = DecodeRelayLines(Bytes({0xF7, 0x00, 0x02, 0x03, 'a', '\r', '\n', 'b'}));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->First, 2u);
+    EXPECT_EQ(lines->Last, 3u);
+    EXPECT_EQ(lines->Text, "a\r\nb");
+    EXPECT_FALSE(DecodeRelayLines(Bytes({0xF7, 0x00, 0x02})));
+    EXPECT_EQ(DecodeRelayRead(Bytes({0xF7, 0x00, 'S', 'y'})), std::optional<std::string>("Sy"));
+
     const auto m = DecodeDeviceMetrics(
         Bytes({0xFC, 0x00, 0x00, 0x00, 0x01, 0x0D, 0x18, 0x00, 0xCF, 0xD2, 0xCA}));
     ASSERT_TRUE(m);

@@ -420,3 +420,31 @@ TEST_F(FerrunTest, PropertiesDialogChecksTheConnection) {
     EXPECT_EQ(driver.BaudRate, 1);
     EXPECT_FALSE(driver.IsConnected());
 }
+
+TEST_F(FerrunTest, LineRelayChecksItsPropertiesFirst) {
+    Use("fiscal-ostrel01");
+    driver.OperationType = 16;
+    struct Case {
+        int Request, Lines, Timeout, First, Last;
+        QString Text;
+        int Expected;
+    } cases[] = {
+        {0, 3, 50, 0, 0, QStringLiteral("J\r\n"), 0x37}, // a model without the relay
+        {0, 256, 50, 0, 0, QStringLiteral("J"), -7},
+        {0, 3, 70000, 0, 0, QStringLiteral("J"), -7},
+        {1, 1, 50, 0, 0, QString(241, QLatin1Char('x')), -7},
+        {2, 1, 50, 0, 0, {}, -7},
+        {2, 1, 50, 3, 2, {}, -7},
+        {3, -1, 50, 0, 0, {}, -7},
+        {4, 1, 50, 0, 0, {}, -7},
+    };
+    for (const Case &c : cases) {
+        driver.RequestType = c.Request;
+        driver.LineNumber = c.Lines;
+        driver.ReadTimeout = c.Timeout;
+        driver.FirstLineNumber = c.First;
+        driver.LastLineNumber = c.Last;
+        driver.LineData = c.Text;
+        EXPECT_EQ(driver.GetECRParams(), c.Expected) << c.Request << " " << c.Lines;
+    }
+}

@@ -99,4 +99,6 @@ TEST(FiscalDriverHelpers, DeviceObjectChecksItsOwnResult) {
     device.FieldNumber = 1;
     EXPECT_EQ(Raised([&] { device.Check(device.ReadTable()); }),
               QStringLiteral("93, Таблица не определена"));
+    device.Cancel();
+    EXPECT_THROW(device.Check(device.GetDeviceMetrics()), EAbort);
 }

@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "isp/ispdevice.h"
+#include "isp/printerprotocol.h"
 #include "serial/serialexceptions.h"
 #include "sim/lpc/lpcbootloader.h"
 #include "tests/isp/benchfixture.h"
@@ -37,14 +38,6 @@ protected:
         FBench->WithDevice(
             Name, [&](sim::Device &D) { Bytes = dynamic_cast<sim::lpc::Bootloader &>(D).Flash(); });
         return Bytes;
-    }
-    static QString Failure(const std::function<void()> &Operation) {
-        try {
-            Operation();
-        } catch (const Exception &e) {
-            return e.Message();
-        }
-        return QStringLiteral("no error");
     }
 };
 
@@ -238,11 +231,36 @@ TEST_F(ISPDeviceTest, CancelFromAnotherThread) {
     EXPECT_GE(LogCount(QStringLiteral("TISPProtocol Cancel")), 1);
 }
 
-TEST_F(ISPDeviceTest, NetworkModeRefusesInsteadOfUsingASerialPort) {
-    TISPDevice D(true);
-    EXPECT_EQ(Failure([&] { D.Connect(); }),
-              QStringLiteral("Обновление через сеть пока не поддерживается"));
-    EXPECT_FALSE(D.Connected());
-}
+} // namespace
+
+namespace {
+
+class DefaultBenchTest : public ISPDeviceTest {
+protected:
+    std::string_view SetupText() const override { return sim::BenchSetup::DefaultText(); }
+};
 
 } // namespace
+
+TEST_F(DefaultBenchTest, FiscalMemorySwitchedOverUsbAndMainBoardOnRs232) {
+    TSerialPort Usb;
+    Usb.SetPortName(FBench->PortPath("usb1"));
+    Usb.SetBaudRate(115200);
+    Usb.SetClosePause(std::chrono::milliseconds(0));
+    TPrinterProtocol Printer(Usb);
+    TCommandRec Switch;
+    Switch.Command = std::string("\xFE\xFD\0\0\0\0", 6);
+    Switch.Timeout = 300;
+    // The device hands the port over instead of answering.
+    EXPECT_THROW(Printer.Send(Switch), Exception);
+    Usb.Close();
+
+    auto FM = Device("usb1", false, 115200);
+    FM->Connect();
+    FM->Hello();
+    EXPECT_EQ(FM->ReadPartID(), QStringLiteral("624955435"));
+    auto Board = Device("rs1", true, 57600);
+    Board->Connect();
+    Board->Hello();
+    EXPECT_EQ(Board->ReadPartID(), QStringLiteral("655966023"));
+}

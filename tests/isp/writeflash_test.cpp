@@ -173,3 +173,59 @@ TEST_F(WriteFlashTest, UnpluggedMidWriteThenTheNextRunStartsAfresh) {
 }
 
 } // namespace
+
+namespace {
+
+class TunnelWriteFlashTest : public WriteFlashTest {
+protected:
+    std::string_view SetupText() const override { return TunnelSetupText; }
+    TWriteFlashTaskParams NetParams(const std::string &Image, const std::string &Device) {
+        TWriteFlashTaskParams P = Params(Image, 0, 1, 1);
+        P.UseNet = true;
+        P.IPAddress = QStringLiteral("127.0.0.1");
+        P.TCPPort = FBench->TcpPort(Device);
+        P.Timeout = 3000;
+        return P;
+    }
+};
+
+} // namespace
+
+TEST_F(TunnelWriteFlashTest, FullImagesOfEachFiscalMemory) {
+    const std::pair<std::string, std::size_t> Cases[] = {
+        {"ptk", 32 * 1024}, {"ptk202", 16 * 1024}, {"ptk203", 16 * 1024 - 300}};
+    for (const auto &[Device, Size] : Cases) {
+        const std::string Image = sim::lpc::RandomUserImage(Size, static_cast<unsigned>(Size));
+        auto Item = NewWorkItem<TWriteFlashWorkTask>(NetParams(Image, Device));
+        Run(Item);
+        EXPECT_TRUE(Item->State().Succeeded())
+            << Device << ": " << Item->State().Text().toStdString();
+        EXPECT_EQ(Control(Device + " fm flash-compare " + Item->Params().FileName.toStdString()),
+                  "equal " + std::to_string(Size) + " bytes");
+        EXPECT_FALSE(Item->Device().Connected());
+    }
+}
+
+TEST_F(TunnelWriteFlashTest, CancelStopsATunnelledUpdateAndTheNextRunStartsAfresh) {
+    auto Item =
+        NewWorkItem<TWriteFlashWorkTask>(NetParams(sim::lpc::RandomUserImage(32 * 1024, 8), "ptk"));
+    bool Cancelled = false;
+    Run(Item, [&](TTaskState &S) {
+        if (!Cancelled && S.ItemNumber() >= 2) {
+            Cancelled = true;
+            Item->Cancel();
+        }
+    });
+    EXPECT_TRUE(Cancelled);
+    EXPECT_TRUE(Item->State().UserCancelled());
+    EXPECT_EQ(Item->State().FailedInfo(), QStringLiteral("Операция отменена"));
+    EXPECT_GE(LogCount(QStringLiteral("TISPNetProtocol Cancel")), 1);
+    EXPECT_FALSE(Item->Device().Connected());
+
+    const qsizetype Mark = LogMark();
+    Run(Item);
+    EXPECT_TRUE(Item->State().Succeeded()) << Item->State().FailedInfo().toStdString();
+    EXPECT_EQ(LogCount(QStringLiteral("-> E 0 7"), Mark), 1);
+    EXPECT_EQ(Control("ptk fm flash-compare " + Item->Params().FileName.toStdString()),
+              "equal 32768 bytes");
+}

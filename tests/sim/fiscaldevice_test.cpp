@@ -40,9 +40,15 @@ class Recorder : public sim::Device {
 public:
     std::string Description() const override { return "bootloader"; }
     int BaudRate(const sim::PortLink &) const override { return 57600; }
-    void Receive(sim::PortLink &, std::string_view bytes) override { Got += bytes; }
+    // Reply: what it says back to every write, as a chip behind the line relay.
+    void Receive(sim::PortLink &port, std::string_view bytes) override {
+        Got += bytes;
+        if (!Reply.empty())
+            port.Send(Reply);
+    }
     std::string Control(const std::vector<std::string> &) override { return "ok"; }
     std::string Got;
+    std::string Reply;
 };
 
 } // namespace
@@ -150,4 +156,44 @@ TEST(FiscalDevice, AnswerFaults) {
     ASSERT_FALSE(port.Out.empty());
     EXPECT_EQ(port.Out.find(linkframe::STX), std::string::npos);
     EXPECT_THROW(device.Control({"fault", "sometimes"}), std::runtime_error);
+}
+
+TEST(FiscalDevice, LineRelayCollectsFetchesAndReadsRaw) {
+    const auto relay = [](FiscalDevice &device, const std::string &request) {
+        return device.Printer().Execute(Bytes({0xF7, 0x10}) + request);
+    };
+    const auto collect = [](int lines, const std::string &text) {
+        return Bytes({0, lines, 50, 0}) + text;
+    };
+    FiscalDevice plain(*FindFiscalProfile("fiscal-ostrel04"));
+    plain.SetBootloader(std::make_shared<Recorder>());
+    EXPECT_EQ(relay(plain, Bytes({1}) + "?"), Bytes({0xF7, 0x37})); // no network, no relay
+
+    FiscalDevice device(*FindFiscalProfile("fiscal-tm40k"));
+    auto chip = std::make_shared<Recorder>();
+    device.SetBootloader(chip);
+    chip->Reply = "J\r\n0\r\n624955435\r\nrest";
+    EXPECT_EQ(relay(device, collect(2, "J\r\n")), Bytes({0xF7, 0}));
+    EXPECT_EQ(chip->Got, "J\r\n");
+    EXPECT_EQ(relay(device, Bytes({2, 1, 3})), Bytes({0xF7, 0, 1, 2}) + "J\r\n0");
+    EXPECT_EQ(relay(device, Bytes({2, 3, 3})), Bytes({0xF7, 0xF4}));
+    // What was not collected waits for a raw read, a little at a time.
+    EXPECT_EQ(relay(device, Bytes({3, 9, 50, 0})), Bytes({0xF7, 0}) + "624955435");
+    EXPECT_EQ(relay(device, Bytes({3, 100, 50, 0})), Bytes({0xF7, 0}) + "\r\nrest");
+    EXPECT_EQ(relay(device, Bytes({3, 1, 50, 0})), Bytes({0xF7, 0}));
+
+    // Each answer carries the whole lines that fit in 240 bytes.
+    chip->Reply = std::string(100, 'a') + "\r\n" + std::string(100, 'b') + "\r\n" +
+                  std::string(100, 'c') + "\r\n";
+    relay(device, collect(3, "R\r\n"));
+    EXPECT_EQ(relay(device, Bytes({2, 1, 3})),
+              Bytes({0xF7, 0, 1, 2}) + std::string(100, 'a') + "\r\n" + std::string(100, 'b'));
+    EXPECT_EQ(relay(device, Bytes({2, 3, 3})), Bytes({0xF7, 0, 3, 3}) + std::string(100, 'c'));
+
+    chip->Reply = std::string(241, 'x') + "\r\n";
+    relay(device, collect(1, "?"));
+    EXPECT_EQ(relay(device, Bytes({2, 1, 1})), Bytes({0xF7, 0xF5}));
+    chip->Reply = std::string(5000, 'x') + "\r\n";
+    EXPECT_EQ(relay(device, collect(1, "?")), Bytes({0xF7, 0xF3}));
+    EXPECT_EQ(relay(device, Bytes({1}) + std::string(241, 'x')), Bytes({0xF7, 0xF0}));
 }
