@@ -42,12 +42,14 @@ protected:
     }
 };
 
-TEST_F(WriteFlashTest, FullImagesOnBothProcessors) {
+TEST_F(WriteFlashTest, FullImagesOfEachProcessorKind) {
     struct Case {
         int Port, Type, Baud;
         std::string Device;
         std::size_t Size;
-    } Cases[] = {{0, 0, 57600, "board", 512 * 1024 - 100}, {2, 1, 115200, "fm302", 32 * 1024}};
+    } Cases[] = {{0, 0, 57600, "board", 512 * 1024 - 100},
+                 {1, 1, 115200, "fm", 16 * 1024},
+                 {2, 1, 115200, "fm302", 32 * 1024}};
     for (const Case &C : Cases) {
         const std::string Image = sim::lpc::RandomUserImage(C.Size, C.Port);
         auto Item = NewWorkItem<TWriteFlashWorkTask>(Params(Image, C.Port, C.Type, C.Baud));
