@@ -40,6 +40,22 @@ protected:
         Item->WaitForThread();
         ASSERT_TRUE(Item->State().Completed());
     }
+    // Runs the item, cancels it from this thread once its progress reaches the step, and
+    // checks that it ended cancelled and disconnected.
+    void RunAndCancelAt(const std::shared_ptr<TWriteFlashWorkTask> &Item, int Step) {
+        bool Cancelled = false;
+        Run(Item, [&](TTaskState &S) {
+            if (!Cancelled && S.ItemNumber() >= Step) {
+                Cancelled = true;
+                Item->Cancel();
+            }
+        });
+        EXPECT_TRUE(Cancelled);
+        EXPECT_FALSE(Item->State().Succeeded());
+        EXPECT_TRUE(Item->State().UserCancelled());
+        EXPECT_EQ(Item->State().FailedInfo(), QStringLiteral("Операция отменена"));
+        EXPECT_FALSE(Item->Device().Connected());
+    }
 };
 
 TEST_F(WriteFlashTest, FullImagesOfEachProcessorKind) {
@@ -136,18 +152,7 @@ TEST_F(WriteFlashTest, WrongRateAndUnknownProcessor) {
 TEST_F(WriteFlashTest, CancelDuringTheWrite) {
     auto Item = NewWorkItem<TWriteFlashWorkTask>(
         Params(sim::lpc::RandomUserImage(256 * 1024, 6), 0, 0, 57600));
-    bool Cancelled = false;
-    Run(Item, [&](TTaskState &S) {
-        if (!Cancelled && S.ItemNumber() >= 2) {
-            Cancelled = true;
-            Item->Cancel();
-        }
-    });
-    EXPECT_TRUE(Cancelled);
-    EXPECT_FALSE(Item->State().Succeeded());
-    EXPECT_TRUE(Item->State().UserCancelled());
-    EXPECT_EQ(Item->State().FailedInfo(), QStringLiteral("Операция отменена"));
-    EXPECT_FALSE(Item->Device().Connected());
+    RunAndCancelAt(Item, 2);
 }
 
 TEST_F(WriteFlashTest, UnpluggedMidWriteThenTheNextRunStartsAfresh) {
@@ -211,18 +216,8 @@ TEST_F(TunnelWriteFlashTest, FullImagesOfEachFiscalMemory) {
 TEST_F(TunnelWriteFlashTest, CancelStopsATunnelledUpdateAndTheNextRunStartsAfresh) {
     auto Item =
         NewWorkItem<TWriteFlashWorkTask>(NetParams(sim::lpc::RandomUserImage(32 * 1024, 8), "ptk"));
-    bool Cancelled = false;
-    Run(Item, [&](TTaskState &S) {
-        if (!Cancelled && S.ItemNumber() >= 2) {
-            Cancelled = true;
-            Item->Cancel();
-        }
-    });
-    EXPECT_TRUE(Cancelled);
-    EXPECT_TRUE(Item->State().UserCancelled());
-    EXPECT_EQ(Item->State().FailedInfo(), QStringLiteral("Операция отменена"));
+    RunAndCancelAt(Item, 2);
     EXPECT_GE(LogCount(QStringLiteral("TISPNetProtocol Cancel")), 1);
-    EXPECT_FALSE(Item->Device().Connected());
 
     const qsizetype Mark = LogMark();
     Run(Item);
