@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <exception>
 #include <string>
 
@@ -10,9 +9,7 @@ class Exception : public std::exception {
 public:
     explicit Exception(QString message)
         : FMessage(std::move(message))
-        , FUtf8(FMessage.toStdString())
-    {
-    }
+        , FUtf8(FMessage.toStdString()) {}
     const QString &Message() const noexcept { return FMessage; }
     const char *what() const noexcept override { return FUtf8.c_str(); }
 
@@ -25,9 +22,7 @@ private:
 class EAbort : public Exception {
 public:
     explicit EAbort(QString message = QStringLiteral("Операция отменена"))
-        : Exception(std::move(message))
-    {
-    }
+        : Exception(std::move(message)) {}
 };
 
 // Bad hexadecimal text or an index outside a collection.
@@ -37,8 +32,7 @@ public:
 };
 
 // The message of any exception a worker or loader catches, for logs and failed states.
-inline QString ExceptionMessage(const std::exception &e)
-{
+inline QString ExceptionMessage(const std::exception &e) {
     if (const auto *own = dynamic_cast<const Exception *>(&e))
         return own->Message();
     return QString::fromUtf8(e.what());

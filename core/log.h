@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
-
 #include <functional>
 #include <mutex>
 #include <string_view>

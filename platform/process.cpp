@@ -4,15 +4,15 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-
 #include <unistd.h>
 
 namespace platform {
 
-std::int64_t CurrentThreadId() { return static_cast<std::int64_t>(gettid()); }
+std::int64_t CurrentThreadId() {
+    return static_cast<std::int64_t>(gettid());
+}
 
-QString ExecutablePath()
-{
+QString ExecutablePath() {
     char buffer[4096];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer)
@@ -20,28 +20,29 @@ QString ExecutablePath()
     return QString::fromLocal8Bit(buffer, length);
 }
 
-bool IsFolderWritable(const QString &folder)
-{
+bool IsFolderWritable(const QString &folder) {
     if (!QDir().mkpath(folder))
         return false;
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".write-probe-XXXXXX")));
     return probe.open();
 }
 
-static QString EnvFolder(const char *variable, const QString &fallbackBelowHome)
-{
+static QString EnvFolder(const char *variable, const QString &fallbackBelowHome) {
     const QString value = qEnvironmentVariable(variable);
     if (!value.isEmpty() && QFileInfo(value).isAbsolute())
         return value;
     return QDir::home().filePath(fallbackBelowHome);
 }
 
-QString UserDataFolder() { return EnvFolder("XDG_DATA_HOME", QStringLiteral(".local/share")); }
+QString UserDataFolder() {
+    return EnvFolder("XDG_DATA_HOME", QStringLiteral(".local/share"));
+}
 
-QString UserConfigFolder() { return EnvFolder("XDG_CONFIG_HOME", QStringLiteral(".config")); }
+QString UserConfigFolder() {
+    return EnvFolder("XDG_CONFIG_HOME", QStringLiteral(".config"));
+}
 
-QString UserRuntimeFolder()
-{
+QString UserRuntimeFolder() {
     const QString value = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!value.isEmpty() && QFileInfo(value).isDir())
         return value;

@@ -4,16 +4,14 @@
 
 namespace linkframe {
 
-std::uint8_t Lrc(std::string_view data)
-{
+std::uint8_t Lrc(std::string_view data) {
     auto lrc = static_cast<std::uint8_t>(data.size());
     for (const char byte : data)
         lrc ^= static_cast<std::uint8_t>(byte);
     return lrc;
 }
 
-std::string EncodeFrame(std::string_view data)
-{
+std::string EncodeFrame(std::string_view data) {
     if (data.size() > MaxDataLength)
         throw std::length_error("link frame data longer than 255 bytes");
     std::string frame;
@@ -25,8 +23,7 @@ std::string EncodeFrame(std::string_view data)
     return frame;
 }
 
-ParsedFrame ParseFrame(std::string_view bytes)
-{
+ParsedFrame ParseFrame(std::string_view bytes) {
     ParsedFrame result;
     if (bytes.empty())
         return result;

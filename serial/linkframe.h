@@ -25,14 +25,15 @@ std::string EncodeFrame(std::string_view data);
 enum class FrameStatus {
     Incomplete, // more bytes needed
     Valid,
-    BadLrc,     // complete, but the check byte differs
-    NotAFrame,  // the first byte is not STX
+    BadLrc,    // complete, but the check byte differs
+    NotAFrame, // the first byte is not STX
 };
 
 struct ParsedFrame {
     FrameStatus Status = FrameStatus::Incomplete;
     std::string Data; // the data bytes of a Valid frame
-    size_t Consumed = 0; // bytes of the input the frame takes (Valid, BadLrc: whole frame; NotAFrame: 1)
+    size_t Consumed =
+        0; // bytes of the input the frame takes (Valid, BadLrc: whole frame; NotAFrame: 1)
 };
 
 // Looks at the start of bytes for one frame.

@@ -5,15 +5,12 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <thread>
 
 namespace {
 
-QStringList ReadLines(const QString &path)
-{
+QStringList ReadLines(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -25,28 +22,24 @@ QStringList ReadLines(const QString &path)
 }
 
 // Message part of a line, after the time stamp and the thread number.
-QString MessageOf(const QString &line)
-{
+QString MessageOf(const QString &line) {
     static const QRegularExpression prefix(QStringLiteral(R"(^\[[^\]]*\] \[\d{8,}\] )"));
     return QString(line).remove(prefix);
 }
 
 class GlobalLogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FFile = FDir.filePath(QStringLiteral("test.log"));
         GlobalLog().SetDailyLogs(false);
         GlobalLog().SetFileName(FFile);
         GlobalLog().SetEnabled(true);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         GlobalLog().SetEnabled(false);
         GlobalLog().SetDetailedLogEnabled(false);
     }
-    QStringList Messages() const
-    {
+    QStringList Messages() const {
         QStringList messages;
         for (const QString &line : ReadLines(FFile))
             messages << MessageOf(line);
@@ -57,23 +50,20 @@ protected:
     QString FFile;
 };
 
-TEST(StrToHex, UpperCaseBytesJoinedBySpaces)
-{
+TEST(StrToHex, UpperCaseBytesJoinedBySpaces) {
     EXPECT_EQ(StrToHex(std::string_view("\x02\x1F\xAB", 3)), QStringLiteral("02 1F AB"));
     EXPECT_EQ(StrToHex(std::string_view("\0", 1)), QStringLiteral("00"));
     EXPECT_EQ(StrToHex({}), QString());
 }
 
-TEST(TimeStamp, DayMonthYearAndMilliseconds)
-{
+TEST(TimeStamp, DayMonthYearAndMilliseconds) {
     const QDateTime time(QDate(2017, 12, 8), QTime(9, 15, 2, 481));
     EXPECT_EQ(TLogFile::FormatTimeStamp(time), QStringLiteral("08.12.2017 09:15:02.481"));
     EXPECT_EQ(TLogFile::FormatTimeStamp(QDateTime(QDate(2017, 1, 2), QTime(23, 0, 0, 7))),
               QStringLiteral("02.01.2017 23:00:00.007"));
 }
 
-TEST_F(GlobalLogTest, LineCarriesTimeThreadLevelAndName)
-{
+TEST_F(GlobalLogTest, LineCarriesTimeThreadLevelAndName) {
     TLogger("TAppManager").Info(QStringLiteral("Kalibra v1.2.0.43"));
     TLogger("TDevices").Debug(QStringLiteral("Загрузка"));
     GlobalLog().Warn(QStringLiteral("w"));
@@ -88,8 +78,7 @@ TEST_F(GlobalLogTest, LineCarriesTimeThreadLevelAndName)
     EXPECT_EQ(MessageOf(lines[3]), QStringLiteral("[TRACE] t"));
 }
 
-TEST_F(GlobalLogTest, ErrorAppendsTheExceptionMessage)
-{
+TEST_F(GlobalLogTest, ErrorAppendsTheExceptionMessage) {
     const TLogger logger(QStringLiteral("TX"));
     logger.Error(QStringLiteral("Ошибка записи"), std::runtime_error("disk full"));
     logger.Error(QStringLiteral("Без причины"));
@@ -97,8 +86,7 @@ TEST_F(GlobalLogTest, ErrorAppendsTheExceptionMessage)
                                        QStringLiteral("[ERROR] TX Без причины")}));
 }
 
-TEST_F(GlobalLogTest, DumpsTwentyBytesPerLine)
-{
+TEST_F(GlobalLogTest, DumpsTwentyBytesPerLine) {
     const TLogger logger(QStringLiteral("TPort"));
     logger.WriteTxData(std::string(41, '\x5A'));
     logger.WriteRxData({});
@@ -108,8 +96,7 @@ TEST_F(GlobalLogTest, DumpsTwentyBytesPerLine)
                                        QStringLiteral("[DEBUG] TPort <- ")}));
 }
 
-TEST_F(GlobalLogTest, DetailedLinesOnlyWhenEnabled)
-{
+TEST_F(GlobalLogTest, DetailedLinesOnlyWhenEnabled) {
     GlobalLog().DebugEx(QStringLiteral("hidden"));
     GlobalLog().ErrorEx(QStringLiteral("hidden"));
     GlobalLog().SetDetailedLogEnabled(true);
@@ -119,17 +106,16 @@ TEST_F(GlobalLogTest, DetailedLinesOnlyWhenEnabled)
               (QStringList{QStringLiteral("[DEBUG] shown"), QStringLiteral("[ERROR] shown")}));
 }
 
-TEST_F(GlobalLogTest, MethodValueAndSeparator)
-{
+TEST_F(GlobalLogTest, MethodValueAndSeparator) {
     const TLogger logger(QStringLiteral("T"));
     logger.WriteMethodValue(QStringLiteral("BaudRate"), 57600);
     logger.WriteSeparator();
-    EXPECT_EQ(Messages(), (QStringList{QStringLiteral("[DEBUG] T BaudRate: 57600"),
-                                       QStringLiteral("[ INFO] T ") + QString(60, QLatin1Char('-'))}));
+    EXPECT_EQ(Messages(),
+              (QStringList{QStringLiteral("[DEBUG] T BaudRate: 57600"),
+                           QStringLiteral("[ INFO] T ") + QString(60, QLatin1Char('-'))}));
 }
 
-TEST_F(GlobalLogTest, ThreadsNeverMixWithinALine)
-{
+TEST_F(GlobalLogTest, ThreadsNeverMixWithinALine) {
     constexpr int linesPerThread = 2000;
     auto writer = [](QChar fill) {
         const QString text(200, fill);
@@ -144,13 +130,13 @@ TEST_F(GlobalLogTest, ThreadsNeverMixWithinALine)
     ASSERT_EQ(messages.size(), 2 * linesPerThread);
     for (const QString &message : messages) {
         const QString text = message.mid(8);
-        ASSERT_TRUE(text == QString(200, QLatin1Char('a')) || text == QString(200, QLatin1Char('b')))
+        ASSERT_TRUE(text == QString(200, QLatin1Char('a')) ||
+                    text == QString(200, QLatin1Char('b')))
             << message.toStdString();
     }
 }
 
-TEST(LogFile, DisabledCreatesNoFileOrFolder)
-{
+TEST(LogFile, DisabledCreatesNoFileOrFolder) {
     QTemporaryDir dir;
     TLogFile log;
     log.SetFilePath(dir.filePath(QStringLiteral("Logs")));
@@ -159,8 +145,7 @@ TEST(LogFile, DisabledCreatesNoFileOrFolder)
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("Logs"))).exists());
 }
 
-TEST(LogFile, FirstWriteAfterMidnightMovesToTheNewDay)
-{
+TEST(LogFile, FirstWriteAfterMidnightMovesToTheNewDay) {
     QTemporaryDir dir;
     QDateTime now(QDate(2017, 12, 8), QTime(23, 59, 59, 990));
     TLogFile log;
@@ -185,8 +170,7 @@ TEST(LogFile, FirstWriteAfterMidnightMovesToTheNewDay)
     EXPECT_TRUE(fresh[0].endsWith(QStringLiteral("after")));
 }
 
-TEST(LogFile, KeepsExistingContentAndRetriesAfterAFailedOpen)
-{
+TEST(LogFile, KeepsExistingContentAndRetriesAfterAFailedOpen) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("missing/deeper/x.log"));
     TLogFile log;
@@ -204,8 +188,7 @@ TEST(LogFile, KeepsExistingContentAndRetriesAfterAFailedOpen)
     EXPECT_TRUE(lines[1].endsWith(QStringLiteral("appended")));
 }
 
-TEST(LogFile, SysLogCallsTheHandlerOnlyWhenEnabled)
-{
+TEST(LogFile, SysLogCallsTheHandlerOnlyWhenEnabled) {
     TLogFile log;
     int calls = 0;
     log.SetOnSysLog([&calls](int code, const QString &) { calls += code; });

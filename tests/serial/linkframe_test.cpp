@@ -6,15 +6,14 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(LinkFrame, EncodesTheSwitchCommand)
-{
-    EXPECT_EQ(linkframe::EncodeFrame("\xFE\xFD\x00\x00\x00\x00"s), "\x02\x06\xFE\xFD\x00\x00\x00\x00\x05"s);
+TEST(LinkFrame, EncodesTheSwitchCommand) {
+    EXPECT_EQ(linkframe::EncodeFrame("\xFE\xFD\x00\x00\x00\x00"s),
+              "\x02\x06\xFE\xFD\x00\x00\x00\x00\x05"s);
     EXPECT_EQ(linkframe::EncodeFrame({}), "\x02\x00\x00"s);
     EXPECT_THROW(linkframe::EncodeFrame(std::string(256, 'x')), std::length_error);
 }
 
-TEST(LinkFrame, ParsesFramesAndTellsWhatIsWrong)
-{
+TEST(LinkFrame, ParsesFramesAndTellsWhatIsWrong) {
     const std::string frame = linkframe::EncodeFrame("\x11\x00"s);
     struct Case {
         std::string bytes;

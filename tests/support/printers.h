@@ -3,13 +3,13 @@
 // Readable gtest output for Qt strings.
 #include <QString>
 #include <QStringList>
-
 #include <ostream>
 
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
-inline void PrintTo(const QStringList &list, std::ostream *out)
-{
+inline void PrintTo(const QStringList &list, std::ostream *out) {
     *out << '{';
     for (const QString &text : list)
         *out << "\n  \"" << text.toStdString() << '"';

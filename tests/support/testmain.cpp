@@ -2,13 +2,10 @@
 // tests and queued calls work, and a private HOME so that no test touches the user's files.
 #include <QApplication>
 #include <QTemporaryDir>
-
+#include <cstdlib>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
