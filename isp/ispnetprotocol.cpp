@@ -1,15 +1,13 @@
 #include "isp/ispnetprotocol.h"
 
 #include "core/errors.h"
+#include "driver/deviceprotocol.h"
 #include "driver/ferrun.h"
 
 namespace {
 
-constexpr int RelayOperation = 16;
-constexpr int RequestSendAndCollect = 0;
-constexpr int RequestWrite = 1;
-constexpr int RequestFetchLines = 2;
-constexpr int RequestRawRead = 3;
+namespace relay = devproto::relay;
+
 // How long the device waits for the bootloader's next byte before it stops collecting.
 constexpr int RelayReadTimeout = 50;
 // "ynchronized" and its CR LF.
@@ -21,9 +19,9 @@ TISPNetProtocol::TISPNetProtocol(TFerrunDevice &ADevice)
     : TISPLineProtocol(QStringLiteral("TISPNetProtocol"))
     , FDevice(ADevice) {}
 
-void TISPNetProtocol::Select(int ARequestType) {
-    FDevice.OperationType = RelayOperation;
-    FDevice.RequestType = ARequestType;
+void TISPNetProtocol::Select(unsigned ARequestType) {
+    FDevice.OperationType = static_cast<int>(relay::OperationType);
+    FDevice.RequestType = static_cast<int>(ARequestType);
 }
 
 void TISPNetProtocol::Run() {
@@ -32,7 +30,7 @@ void TISPNetProtocol::Run() {
 
 void TISPNetProtocol::Exchange(const QString &AText, int ALines) {
     FLines.clear();
-    Select(RequestSendAndCollect);
+    Select(relay::SendAndCollect);
     FDevice.LineNumber = ALines;
     FDevice.LineData = AText;
     FDevice.ReadTimeout = RelayReadTimeout;
@@ -41,7 +39,7 @@ void TISPNetProtocol::Exchange(const QString &AText, int ALines) {
 }
 
 void TISPNetProtocol::FetchLines(int AFirst, int ALast) {
-    Select(RequestFetchLines);
+    Select(relay::FetchLines);
     FDevice.FirstLineNumber = AFirst;
     FDevice.LastLineNumber = ALast;
     Run();
@@ -51,13 +49,13 @@ void TISPNetProtocol::FetchLines(int AFirst, int ALast) {
 }
 
 void TISPNetProtocol::Write(const QString &AText) {
-    Select(RequestWrite);
+    Select(relay::WriteOnly);
     FDevice.LineData = AText;
     Run();
 }
 
 QString TISPNetProtocol::RawRead(int ACount) {
-    Select(RequestRawRead);
+    Select(relay::RawRead);
     FDevice.ReadTimeout = RelayReadTimeout;
     FDevice.LineNumber = ACount;
     Run();

@@ -28,7 +28,7 @@ protected:
     void Purge() override {}
 
 private:
-    void Select(int ARequestType);
+    void Select(unsigned ARequestType);
     // Runs the selected relay request; raises on its failure.
     void Run();
     // Sends the text and has the device collect ALines answer lines, then fetches them.
