@@ -2,6 +2,7 @@
 
 #include "platform/portnames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -65,6 +66,7 @@ void TSerialPort::Close() {
         FLogger.Debug(QStringLiteral("Close"));
         FNotification.Uninstall();
         FHandle.Close();
+        DropInput();
         std::this_thread::sleep_for(FClosePause);
     }
     FCancelled = false;
@@ -88,6 +90,46 @@ void TSerialPort::TransferFailed(int Error) {
     Check(Error);
 }
 
+void TSerialPort::FillInput(milliseconds Wait) {
+    std::uint64_t epoch = 0;
+    {
+        const std::lock_guard guard(FInputLock);
+        if (FInputBegin < FInput.size())
+            return;
+        epoch = FInputEpoch;
+    }
+    std::array<char, InputCapacity> chunk;
+    const platform::TransferResult got = FHandle.ReadAvailable(chunk.data(), chunk.size(), Wait);
+    if (got.Error != 0)
+        TransferFailed(got.Error);
+    const std::lock_guard guard(FInputLock);
+    // Purged or closed during the wait: what came from the old queue is gone with it.
+    if (epoch != FInputEpoch)
+        return;
+    FInput.erase(0, FInputBegin);
+    FInputBegin = 0;
+    FInput.append(chunk.data(), got.Count);
+}
+
+std::size_t TSerialPort::TakeInput(char *Buffer, std::size_t Count) {
+    const std::lock_guard guard(FInputLock);
+    const std::size_t taken = std::min(Count, FInput.size() - FInputBegin);
+    std::copy_n(FInput.data() + FInputBegin, taken, Buffer);
+    FInputBegin += taken;
+    if (FInputBegin == FInput.size()) {
+        FInput.clear();
+        FInputBegin = 0;
+    }
+    return taken;
+}
+
+void TSerialPort::DropInput() {
+    const std::lock_guard guard(FInputLock);
+    FInput.clear();
+    FInputBegin = 0;
+    ++FInputEpoch;
+}
+
 std::string TSerialPort::Read(unsigned Count) {
     std::string result;
     if (Count == 0)
@@ -103,12 +145,8 @@ std::string TSerialPort::Read(unsigned Count) {
     while (done < Count) {
         CheckCancelled();
         const unsigned remaining = Count - static_cast<unsigned>(done);
-        const platform::TransferResult got =
-            FHandle.Read(result.data() + done, remaining, OsReadTimeout(remaining),
-                         milliseconds{FTimeOuts.ReadIntervalTimeout});
-        if (got.Error != 0)
-            TransferFailed(got.Error);
-        done += got.Count;
+        FillInput(OsReadTimeout(remaining));
+        done += TakeInput(result.data() + done, remaining);
         CheckCancelled();
         if (SteadyClock::now() - start > deadline)
             throw ESerialPortException(QStringLiteral("нет связи"));
@@ -121,12 +159,9 @@ std::uint8_t TSerialPort::ReadByte() {
 }
 
 bool TSerialPort::ReadChar(std::uint8_t &C) {
+    FillInput(OsReadTimeout(1));
     char byte = 0;
-    const platform::TransferResult got =
-        FHandle.Read(&byte, 1, OsReadTimeout(1), milliseconds{FTimeOuts.ReadIntervalTimeout});
-    if (got.Error != 0)
-        TransferFailed(got.Error);
-    if (got.Count != 1)
+    if (TakeInput(&byte, 1) != 1)
         return false;
     C = static_cast<std::uint8_t>(byte);
     return true;
@@ -150,6 +185,7 @@ void TSerialPort::Write(std::string_view Data) {
 void TSerialPort::Purge() {
     const std::lock_guard guard(FLock);
     Open();
+    DropInput();
     Check(FHandle.Purge());
 }
 
