@@ -136,19 +136,32 @@ std::string TSerialPort::Read(unsigned Count) {
         return result;
     CheckCancelled();
     const std::lock_guard guard(FLock);
-    Open();
-    const auto start = SteadyClock::now();
+    if (!FHandle.IsOpen())
+        Open();
     const milliseconds deadline{static_cast<std::int32_t>(
         Count * FTimeOuts.ReadTotalTimeoutMultiplier + FTimeOuts.ReadTotalTimeoutConstant)};
+    // The deadline runs from the first wait for the line: bytes already buffered take no time
+    // worth a clock reading, which a protocol reading a byte at a time would pay per byte. A
+    // zero deadline is missed by any read, as it always was.
+    bool timing = deadline.count() <= 0;
+    SteadyClock::time_point start = timing ? SteadyClock::now() : SteadyClock::time_point{};
     result.resize(Count);
     std::size_t done = 0;
     while (done < Count) {
         CheckCancelled();
         const unsigned remaining = Count - static_cast<unsigned>(done);
-        FillInput(OsReadTimeout(remaining));
-        done += TakeInput(result.data() + done, remaining);
+        std::size_t got = TakeInput(result.data() + done, remaining);
+        if (got == 0) {
+            if (!timing) {
+                start = SteadyClock::now();
+                timing = true;
+            }
+            FillInput(OsReadTimeout(remaining));
+            got = TakeInput(result.data() + done, remaining);
+        }
+        done += got;
         CheckCancelled();
-        if (SteadyClock::now() - start > deadline)
+        if (timing && SteadyClock::now() - start > deadline)
             throw ESerialPortException(QStringLiteral("нет связи"));
     }
     return result;
