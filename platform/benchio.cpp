@@ -1,6 +1,7 @@
 #include "platform/benchio.h"
 
 #include <QFile>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -11,6 +12,7 @@
 #include <pthread.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <termios.h>
@@ -196,13 +198,17 @@ void WakeEvent::Clear() {
     [[maybe_unused]] const ssize_t got = ::read(FHandle, &value, sizeof value);
 }
 
-int Poll(std::vector<PollEntry> &entries, std::chrono::milliseconds timeout) {
+int Poll(std::vector<PollEntry> &entries, std::chrono::nanoseconds timeout) {
     std::vector<pollfd> handles;
     handles.reserve(entries.size());
     for (const PollEntry &entry : entries)
         handles.push_back(
             {entry.Handle, static_cast<short>(POLLIN | (entry.WantWrite ? POLLOUT : 0)), 0});
-    const int result = poll(handles.data(), handles.size(), static_cast<int>(timeout.count()));
+    const std::chrono::nanoseconds wait = std::max(timeout, std::chrono::nanoseconds{0});
+    const std::chrono::seconds whole = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    const timespec limit{static_cast<time_t>(whole.count()),
+                         static_cast<long>((wait - whole).count())};
+    const int result = ppoll(handles.data(), handles.size(), &limit, nullptr);
     if (result < 0)
         return errno == EINTR ? 0 : errno;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -211,6 +217,11 @@ int Poll(std::vector<PollEntry> &entries, std::chrono::milliseconds timeout) {
         entries[i].HungUp = (handles[i].revents & (POLLHUP | POLLERR)) != 0;
     }
     return 0;
+}
+
+void UsePreciseTimers() {
+    // One microsecond; 0 would mean the default again.
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
 }
 
 static sigset_t TerminationSignals() {

@@ -77,8 +77,13 @@ struct PollEntry {
     bool HungUp = false;
 };
 
-// Waits until one of the handles is ready or the time-out passes.
-int Poll(std::vector<PollEntry> &entries, std::chrono::milliseconds timeout);
+// Waits until one of the handles is ready or the time-out passes, to the microsecond rather
+// than the millisecond; a negative time-out does not wait.
+int Poll(std::vector<PollEntry> &entries, std::chrono::nanoseconds timeout);
+
+// Lets the calling thread's timed waits end close to when they are due, instead of the up to
+// 50 us late the system allows by default to group wake-ups.
+void UsePreciseTimers();
 
 // Keeps SIGINT and SIGTERM from ending the process, in this thread and the threads it starts
 // afterwards, so that WaitForTerminationSignal can take them.

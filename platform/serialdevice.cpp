@@ -130,8 +130,7 @@ int SerialDevice::SetRTS(bool value) {
     return SetModemLine(TIOCM_RTS, value);
 }
 
-TransferResult SerialDevice::Read(char *buffer, std::size_t count, milliseconds total,
-                                  milliseconds interval) {
+TransferResult SerialDevice::ReadAvailable(char *buffer, std::size_t capacity, milliseconds total) {
     TransferResult result;
     const int handle = FHandle;
     if (handle < 0) {
@@ -139,36 +138,32 @@ TransferResult SerialDevice::Read(char *buffer, std::size_t count, milliseconds 
         return result;
     }
     const auto deadline = SteadyClock::now() + total;
-    while (result.Count < count) {
-        auto wait = std::chrono::duration_cast<milliseconds>(deadline - SteadyClock::now());
-        if (result.Count > 0 && interval.count() > 0)
-            wait = std::min(wait, interval);
+    for (;;) {
+        // Rounded up: a wait truncated to 0 ms would turn the last millisecond into a spin.
+        const auto wait = std::chrono::ceil<milliseconds>(deadline - SteadyClock::now());
         if (wait.count() < 0)
-            break;
+            return result;
         const int events = WaitFor(handle, POLLIN, wait);
         if (events < 0) {
             result.Error = errno;
-            break;
+            return result;
         }
         if (events == 0) {
-            if (result.Count > 0 && interval.count() > 0)
-                break;
             if (SteadyClock::now() >= deadline)
-                break;
+                return result;
             continue;
         }
-        const ssize_t got = ::read(handle, buffer + result.Count, count - result.Count);
+        const ssize_t got = ::read(handle, buffer, capacity);
         if (got > 0) {
-            result.Count += static_cast<std::size_t>(got);
-            continue;
+            result.Count = static_cast<std::size_t>(got);
+            return result;
         }
         if (got < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
         // A hang-up with nothing to read: the device behind the node has gone.
         result.Error = got == 0 ? EIO : errno;
-        break;
+        return result;
     }
-    return result;
 }
 
 TransferResult SerialDevice::Write(std::string_view bytes, milliseconds total) {

@@ -42,11 +42,10 @@ public:
     int SetDTR(bool value);
     int SetRTS(bool value);
 
-    // Reads up to count bytes. Returns when count bytes arrived, when total has passed since the
-    // call, or when interval passes after a byte without another one (a zero interval does not
-    // end the read). A short count without error means the time-out expired.
-    TransferResult Read(char *buffer, std::size_t count, std::chrono::milliseconds total,
-                        std::chrono::milliseconds interval);
+    // Waits up to total for input, then takes with one OS read whatever is waiting, up to
+    // capacity bytes. A count of 0 without error means the time-out expired.
+    TransferResult ReadAvailable(char *buffer, std::size_t capacity,
+                                 std::chrono::milliseconds total);
     // Writes the bytes, waiting at most total for room in the output queue (zero: no limit).
     TransferResult Write(std::string_view bytes, std::chrono::milliseconds total);
     // Discards both queues.

@@ -2,6 +2,7 @@
 
 #include "platform/portnames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -65,6 +66,7 @@ void TSerialPort::Close() {
         FLogger.Debug(QStringLiteral("Close"));
         FNotification.Uninstall();
         FHandle.Close();
+        DropInput();
         std::this_thread::sleep_for(FClosePause);
     }
     FCancelled = false;
@@ -88,29 +90,78 @@ void TSerialPort::TransferFailed(int Error) {
     Check(Error);
 }
 
+void TSerialPort::FillInput(milliseconds Wait) {
+    std::uint64_t epoch = 0;
+    {
+        const std::lock_guard guard(FInputLock);
+        if (FInputBegin < FInput.size())
+            return;
+        epoch = FInputEpoch;
+    }
+    std::array<char, InputCapacity> chunk;
+    const platform::TransferResult got = FHandle.ReadAvailable(chunk.data(), chunk.size(), Wait);
+    if (got.Error != 0)
+        TransferFailed(got.Error);
+    const std::lock_guard guard(FInputLock);
+    // Purged or closed during the wait: what came from the old queue is gone with it.
+    if (epoch != FInputEpoch)
+        return;
+    FInput.erase(0, FInputBegin);
+    FInputBegin = 0;
+    FInput.append(chunk.data(), got.Count);
+}
+
+std::size_t TSerialPort::TakeInput(char *Buffer, std::size_t Count) {
+    const std::lock_guard guard(FInputLock);
+    const std::size_t taken = std::min(Count, FInput.size() - FInputBegin);
+    std::copy_n(FInput.data() + FInputBegin, taken, Buffer);
+    FInputBegin += taken;
+    if (FInputBegin == FInput.size()) {
+        FInput.clear();
+        FInputBegin = 0;
+    }
+    return taken;
+}
+
+void TSerialPort::DropInput() {
+    const std::lock_guard guard(FInputLock);
+    FInput.clear();
+    FInputBegin = 0;
+    ++FInputEpoch;
+}
+
 std::string TSerialPort::Read(unsigned Count) {
     std::string result;
     if (Count == 0)
         return result;
     CheckCancelled();
     const std::lock_guard guard(FLock);
-    Open();
-    const auto start = SteadyClock::now();
+    if (!FHandle.IsOpen())
+        Open();
     const milliseconds deadline{static_cast<std::int32_t>(
         Count * FTimeOuts.ReadTotalTimeoutMultiplier + FTimeOuts.ReadTotalTimeoutConstant)};
+    // The deadline runs from the first wait for the line: bytes already buffered take no time
+    // worth a clock reading, which a protocol reading a byte at a time would pay per byte. A
+    // zero deadline is missed by any read, as it always was.
+    bool timing = deadline.count() <= 0;
+    SteadyClock::time_point start = timing ? SteadyClock::now() : SteadyClock::time_point{};
     result.resize(Count);
     std::size_t done = 0;
     while (done < Count) {
         CheckCancelled();
         const unsigned remaining = Count - static_cast<unsigned>(done);
-        const platform::TransferResult got =
-            FHandle.Read(result.data() + done, remaining, OsReadTimeout(remaining),
-                         milliseconds{FTimeOuts.ReadIntervalTimeout});
-        if (got.Error != 0)
-            TransferFailed(got.Error);
-        done += got.Count;
+        std::size_t got = TakeInput(result.data() + done, remaining);
+        if (got == 0) {
+            if (!timing) {
+                start = SteadyClock::now();
+                timing = true;
+            }
+            FillInput(OsReadTimeout(remaining));
+            got = TakeInput(result.data() + done, remaining);
+        }
+        done += got;
         CheckCancelled();
-        if (SteadyClock::now() - start > deadline)
+        if (timing && SteadyClock::now() - start > deadline)
             throw ESerialPortException(QStringLiteral("нет связи"));
     }
     return result;
@@ -121,12 +172,9 @@ std::uint8_t TSerialPort::ReadByte() {
 }
 
 bool TSerialPort::ReadChar(std::uint8_t &C) {
+    FillInput(OsReadTimeout(1));
     char byte = 0;
-    const platform::TransferResult got =
-        FHandle.Read(&byte, 1, OsReadTimeout(1), milliseconds{FTimeOuts.ReadIntervalTimeout});
-    if (got.Error != 0)
-        TransferFailed(got.Error);
-    if (got.Count != 1)
+    if (TakeInput(&byte, 1) != 1)
         return false;
     C = static_cast<std::uint8_t>(byte);
     return true;
@@ -150,6 +198,7 @@ void TSerialPort::Write(std::string_view Data) {
 void TSerialPort::Purge() {
     const std::lock_guard guard(FLock);
     Open();
+    DropInput();
     Check(FHandle.Purge());
 }
 

@@ -6,6 +6,7 @@
 #include "serial/serialexceptions.h"
 
 #include <QString>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -31,7 +32,12 @@ struct TCommTimeouts {
 // Time-outs: one OS wait never lasts longer than about a second (the read total constant is
 // capped at 1000 ms for the OS), while Read keeps its own deadline of
 // Count * ReadTotalTimeoutMultiplier + ReadTotalTimeoutConstant on the steady clock and tests it
-// after every OS read, so a cancel or a deadline is noticed within about one second.
+// after every OS read, so a cancel or a deadline is noticed within about one second. An OS read
+// returns as soon as any byte is in, so ReadIntervalTimeout adds nothing to that.
+//
+// Input: every OS read takes all the bytes that are waiting into the port's own buffer, and the
+// reads here are served from it, so that a protocol reading a byte at a time costs one poll and
+// one read per burst of the line, not per byte. Purge and Close drop what is buffered.
 class TSerialPort {
 public:
     TSerialPort();
@@ -44,8 +50,8 @@ public:
     // Exactly Count bytes, or ESerialPortException "нет связи" after the deadline.
     std::string Read(unsigned Count);
     std::uint8_t ReadByte();
-    // One OS read of one byte with the port's OS time-outs: no lock, no open, no deadline, no
-    // cancel check. False on time-out.
+    // One byte, buffered or from one OS wait with the port's OS time-outs: no lock, no open, no
+    // deadline, no cancel check. False on time-out.
     bool ReadChar(std::uint8_t &C);
     void Write(std::string_view Data);
     void Purge();
@@ -91,6 +97,12 @@ private:
     // A transfer error: a vanished device closes the port and says so; others raise the OS text.
     void TransferFailed(int Error);
     void DeviceChanged(int EventCode);
+    // Waits up to Wait for input when none is buffered and buffers all that is waiting. Callers
+    // are Read (under FLock) and ReadChar (without it).
+    void FillInput(std::chrono::milliseconds Wait);
+    // Moves up to Count buffered bytes to Buffer; returns how many.
+    std::size_t TakeInput(char *Buffer, std::size_t Count);
+    void DropInput();
 
     platform::SerialDevice FHandle;
     std::uint32_t FBaudRate = 57600;
@@ -104,4 +116,13 @@ private:
     TDeviceNotification FNotification;
     bool FTryOpenIfError = false;
     std::chrono::milliseconds FClosePause{1000};
+
+    static constexpr std::size_t InputCapacity = 4096;
+    // Guards the input buffer alone and is never held across an OS wait, so that a Close from
+    // the removal notice or a Purge never waits for a read. FInputEpoch counts the drops: bytes
+    // a read took from the OS before a drop are dropped with the rest.
+    std::mutex FInputLock;
+    std::string FInput;
+    std::size_t FInputBegin = 0; // FInput before it has been taken
+    std::uint64_t FInputEpoch = 0;
 };

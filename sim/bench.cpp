@@ -26,11 +26,22 @@ std::string SystemText(int error) {
     return platform::ErrorText(error).toStdString();
 }
 
-// Pending output of a port, let out at the device's rate when pacing is on.
+// Pending output of a port, let out at the device's rate when pacing is on: a byte goes to the
+// host once its 10 bit times since the previous one have passed, never earlier.
+//
+// The bench hands paced bytes over in groups, as a USB adapter does with its latency timer: it
+// wakes when the last byte of a group is due, a group being what is pending or at most
+// GroupSpan of line time. So the last byte of every answer leaves when it is due, which is what
+// a host waiting for that answer needs, while a host reading the port wakes once for a short
+// answer rather than once for every byte.
 struct Output {
+    static constexpr std::uint64_t NanosecondsPerByte10 = 10'000'000'000; // 10 bit times × 1 s
+    static constexpr std::chrono::milliseconds GroupSpan{16};
+
     std::string Bytes;
     Clock::time_point Start;
     std::size_t Sent = 0; // bytes let out since Start
+    bool Blocked = false; // the host side was full at the last flush: wait for room
 
     void Append(std::string_view bytes) {
         if (Bytes.empty()) {
@@ -40,28 +51,43 @@ struct Output {
         Bytes.append(bytes);
     }
 
+    // When byte n after Start has fully gone out on the line (rounded up to the nanosecond).
+    Clock::time_point DueTime(std::size_t n, int rate) const {
+        const auto r = static_cast<std::uint64_t>(rate);
+        const std::uint64_t whole = n / r * NanosecondsPerByte10;
+        const std::uint64_t part = (n % r * NanosecondsPerByte10 + r - 1) / r;
+        return Start + std::chrono::nanoseconds(whole + part);
+    }
+
     // How many bytes may go now at the rate; all of them when rate is 0.
     std::size_t Due(Clock::time_point now, int rate) const {
         if (rate <= 0)
             return Bytes.size();
-        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - Start);
-        const auto total = static_cast<std::size_t>(elapsed.count() * rate / 10 / 1000000);
-        return std::min(Bytes.size(), total > Sent ? total - Sent : 0);
+        const auto elapsed = static_cast<std::uint64_t>(
+            std::max<std::int64_t>(0, std::chrono::nanoseconds(now - Start).count()));
+        const auto r = static_cast<std::uint64_t>(rate);
+        const std::uint64_t total = elapsed / NanosecondsPerByte10 * r +
+                                    elapsed % NanosecondsPerByte10 * r / NanosecondsPerByte10;
+        return std::min<std::size_t>(Bytes.size(), total > Sent ? total - Sent : 0);
     }
 
-    // When the next byte may go at the rate.
-    Clock::time_point Next(int rate) const {
-        return Start + std::chrono::microseconds((Sent + 1) * 10 * 1000000 / rate);
+    // When the bench has to wake next for these bytes: the end of the next group.
+    Clock::time_point NextWake(int rate) const {
+        const auto group = static_cast<std::size_t>(
+            std::max<std::int64_t>(1, std::int64_t{rate} * GroupSpan.count() / 10'000));
+        return DueTime(Sent + std::min(Bytes.size(), group), rate);
     }
 
     // Writes up to count bytes; false when the handle has failed.
     bool Flush(int handle, std::size_t count) {
+        Blocked = false;
         if (count == 0)
             return true;
         const platform::TransferResult put =
             platform::WriteSome(handle, std::string_view(Bytes).substr(0, count));
         Bytes.erase(0, put.Count);
         Sent += put.Count;
+        Blocked = put.Count < count;
         return put.Error == 0 || put.Error == EAGAIN;
     }
 };
@@ -142,7 +168,9 @@ struct Bench::State {
     void ReceiveSerial(SerialPortState &port);
     void ReceiveTcp(TcpState &port, bool listenerReady, bool connectionReady);
     void ServeClient(ControlClient &client);
-    milliseconds FlushOutputs(Clock::time_point now);
+    // Lets out what is due; returns when the next paced bytes are due (now + TickPeriod at the
+    // latest).
+    Clock::time_point FlushOutputs(Clock::time_point now);
     std::string ExecuteLocked(std::string_view line);
     SerialPortState *FindSerial(const std::string &name);
     // Runs a call into a device, reporting what it throws instead of ending the bench.
@@ -280,19 +308,22 @@ void Bench::State::Unplug(SerialPortState &port) {
 }
 
 void Bench::State::Run() {
+    // Paced bytes are due to the microsecond; the waits for them must not end much later.
+    platform::UsePreciseTimers();
+    std::vector<platform::PollEntry> entries;
     while (!Stopping && !Quit) {
-        std::vector<platform::PollEntry> entries;
-        milliseconds timeout = TickPeriod;
+        entries.clear();
+        Clock::time_point wake;
         {
             const std::lock_guard guard(Lock);
-            timeout = std::min(timeout, FlushOutputs(Clock::now()));
+            wake = FlushOutputs(Clock::now());
             entries.push_back({Wake.Handle()});
             entries.push_back({ControlListener});
             for (const ControlClient &client : Clients)
                 entries.push_back({client.Handle, !client.Out.empty()});
             for (const auto &port : Serial) {
                 if (port->Plugged)
-                    entries.push_back({port->Pty.Handle()});
+                    entries.push_back({port->Pty.Handle(), port->Out.Blocked});
             }
             for (const auto &port : Tcp) {
                 entries.push_back({port->Listener});
@@ -300,7 +331,7 @@ void Bench::State::Run() {
                     entries.push_back({port->Connection, !port->Out.Bytes.empty()});
             }
         }
-        platform::Poll(entries, timeout);
+        platform::Poll(entries, wake - Clock::now());
         if (entries[0].Readable)
             Wake.Clear();
         const std::lock_guard guard(Lock);
@@ -419,17 +450,19 @@ void Bench::State::ServeClient(ControlClient &client) {
     }
 }
 
-milliseconds Bench::State::FlushOutputs(Clock::time_point now) {
-    milliseconds wait = TickPeriod;
+Clock::time_point Bench::State::FlushOutputs(Clock::time_point now) {
+    Clock::time_point wake = now + TickPeriod;
     for (const auto &port : Serial) {
         if (!port->Plugged || port->Out.Bytes.empty())
             continue;
         const int rate = Pacing ? port->Target->BaudRate(*port) : 0;
-        port->Out.Flush(port->Pty.Handle(), port->Out.Due(now, rate));
-        if (!port->Out.Bytes.empty() && rate > 0) {
-            const auto next = std::chrono::ceil<milliseconds>(port->Out.Next(rate) - now);
-            wait = std::clamp(next, milliseconds{0}, wait);
-        }
+        // Paced bytes go as whole groups: a first byte that happens to be due while the device
+        // is still answering waits for the rest of its group.
+        if (rate <= 0 || now >= port->Out.NextWake(rate) || port->Out.Blocked)
+            port->Out.Flush(port->Pty.Handle(), port->Out.Due(now, rate));
+        // A full host side is polled for room instead of woken for on a timer.
+        if (!port->Out.Bytes.empty() && rate > 0 && !port->Out.Blocked)
+            wake = std::min(wake, port->Out.NextWake(rate));
     }
     for (const auto &port : Tcp) {
         if (port->Connection >= 0 && !port->Out.Flush(port->Connection, port->Out.Bytes.size())) {
@@ -438,7 +471,7 @@ milliseconds Bench::State::FlushOutputs(Clock::time_point now) {
             port->Out = Output{};
         }
     }
-    return wait;
+    return wake;
 }
 
 SerialPortState *Bench::State::FindSerial(const std::string &name) {

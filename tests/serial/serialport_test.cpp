@@ -66,6 +66,72 @@ TEST_F(SerialPortTest, ExchangesBytesBothWays) {
     EXPECT_EQ(c, 'z');
 }
 
+// The port buffers whatever one OS read finds; these sends let all of it arrive first, so that
+// the first read of each test takes the whole burst into the buffer.
+TEST_F(SerialPortTest, ReadsSpanBufferedAndNewBytes) {
+    port.SetTimeout(2000);
+    port.Open();
+    PeerSend("abc");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(port.Read(1), "a");
+    std::uint8_t c = 0;
+    EXPECT_TRUE(port.ReadChar(c));
+    EXPECT_EQ(c, 'b');
+    std::thread late([&] {
+        std::this_thread::sleep_for(200ms);
+        PeerSend("de");
+    });
+    EXPECT_EQ(port.Read(3), "cde");
+    late.join();
+}
+
+TEST_F(SerialPortTest, PurgeAndCloseDropBufferedBytes) {
+    port.SetTimeout(100);
+    port.Open();
+    PeerSend("abcdef");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(port.Read(2), "ab");
+    port.Purge();
+    std::uint8_t c = 0;
+    EXPECT_FALSE(port.ReadChar(c));
+    PeerSend("x");
+    EXPECT_EQ(port.Read(1), "x");
+
+    PeerSend("wxyz");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(port.ReadByte(), 'w');
+    port.Close();
+    port.Open();
+    EXPECT_FALSE(port.ReadChar(c));
+    EXPECT_EQ(MessageOf<ESerialPortException>([&] { port.Read(1); }), QStringLiteral("нет связи"));
+}
+
+TEST_F(SerialPortTest, CancelledPortKeepsBufferedBytesUntilReset) {
+    port.SetTimeout(1000);
+    port.Open();
+    PeerSend("abc");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(port.Read(1), "a");
+    port.Cancel();
+    EXPECT_EQ(MessageOf<EAbort>([&] { port.Read(1); }), QStringLiteral("Операция отменена"));
+    EXPECT_THROW(port.ReadByte(), EAbort);
+    port.Reset();
+    EXPECT_EQ(port.Read(2), "bc");
+
+    // A read that has what is buffered and waits for the rest still ends on a cancel.
+    PeerSend("d");
+    std::this_thread::sleep_for(50ms);
+    port.SetTimeout(10000);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(200ms);
+        port.Cancel();
+    });
+    const auto start = SteadyClock::now();
+    EXPECT_EQ(MessageOf<EAbort>([&] { port.Read(3); }), QStringLiteral("Операция отменена"));
+    EXPECT_LT(SteadyClock::now() - start, 3s);
+    canceller.join();
+}
+
 TEST_F(SerialPortTest, SilentLineFailsAfterItsDeadlineNotBefore) {
     // 2500 ms takes three OS waits of at most a second each.
     port.SetTimeouts(1000, 0, 2500, 0, 1000);

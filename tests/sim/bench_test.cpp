@@ -94,6 +94,24 @@ TEST_F(BenchTest, PacesItsBytesAtTheRate) {
     EXPECT_GE(SteadyClock::now() - start, 20ms);
 }
 
+TEST_F(BenchTest, NoPacedByteComesBeforeItsTime) {
+    // The bench hands bytes over in groups; a group must not go out before its last byte is
+    // due. At 2400 Bd a byte takes 1/240 s: the echo and answer of "Synchronized" are 18 bytes.
+    StartBench("device chip lpc-isp part=624955435 baud=2400\nport rs0 rs232 chip\n");
+    auto port = PortOn("rs0", 2400);
+    port->SetTimeout(1000);
+    port->Open();
+    port->Write("?");
+    EXPECT_EQ(port->Read(14), "Synchronized\r\n");
+    const std::string expected = "Synchronized\r\nOK\r\n";
+    port->Write("Synchronized\r\n");
+    const auto start = SteadyClock::now();
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        ASSERT_EQ(port->ReadByte(), static_cast<std::uint8_t>(expected[k])) << k;
+        EXPECT_GE(SteadyClock::now() - start, (k + 1) * 1000000us / 240) << "byte " << k;
+    }
+}
+
 TEST_F(BenchTest, JumperDecidesWhetherTheSwitchIsAnswered) {
     StartBench(printerSetup, false);
     auto port = PortOn("usb0", 115200);
