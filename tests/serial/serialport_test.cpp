@@ -38,6 +38,20 @@ protected:
         ASSERT_EQ(platform::WriteSome(peer.Handle(), bytes).Count, bytes.size());
     }
 
+    // A read of count bytes that would wait 10 s ends soon after a cancel from another thread.
+    void ExpectCancelEndsRead(unsigned count) {
+        port.SetTimeout(10000);
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(200ms);
+            port.Cancel();
+        });
+        const auto start = SteadyClock::now();
+        EXPECT_EQ(MessageOf<EAbort>([&] { port.Read(count); }),
+                  QStringLiteral("Операция отменена"));
+        EXPECT_LT(SteadyClock::now() - start, 3s);
+        canceller.join();
+    }
+
     template <typename E, typename F>
     static QString MessageOf(F &&action) {
         try {
@@ -121,15 +135,7 @@ TEST_F(SerialPortTest, CancelledPortKeepsBufferedBytesUntilReset) {
     // A read that has what is buffered and waits for the rest still ends on a cancel.
     PeerSend("d");
     std::this_thread::sleep_for(50ms);
-    port.SetTimeout(10000);
-    std::thread canceller([&] {
-        std::this_thread::sleep_for(200ms);
-        port.Cancel();
-    });
-    const auto start = SteadyClock::now();
-    EXPECT_EQ(MessageOf<EAbort>([&] { port.Read(3); }), QStringLiteral("Операция отменена"));
-    EXPECT_LT(SteadyClock::now() - start, 3s);
-    canceller.join();
+    ExpectCancelEndsRead(3);
 }
 
 TEST_F(SerialPortTest, SilentLineFailsAfterItsDeadlineNotBefore) {
@@ -156,16 +162,8 @@ TEST_F(SerialPortTest, ReadCompletedOnlyAfterTheDeadlineStillFails) {
 }
 
 TEST_F(SerialPortTest, CancelFromAnotherThreadEndsABlockedRead) {
-    port.SetTimeout(10000);
     port.Open();
-    std::thread canceller([&] {
-        std::this_thread::sleep_for(200ms);
-        port.Cancel();
-    });
-    const auto start = SteadyClock::now();
-    EXPECT_EQ(MessageOf<EAbort>([&] { port.Read(5); }), QStringLiteral("Операция отменена"));
-    EXPECT_LT(SteadyClock::now() - start, 3s);
-    canceller.join();
+    ExpectCancelEndsRead(5);
 
     // A cancelled port refuses to open until Reset or Close.
     port.Close();
