@@ -649,9 +649,8 @@ int TFerrun::FetchRelayLines() {
         if (rc != 0)
             return Finish(rc);
         const auto lines = DecodeRelayLines(answer);
-        if (!lines || lines->First != next || lines->Last < next || lines->Last > last)
-            return Finish(linkresult::BadAnswer);
-        if (LineBreaks(lines->Text) != lines->Last - lines->First)
+        if (!lines || lines->First != next || lines->Last < next || lines->Last > last ||
+            LineBreaks(lines->Text) != lines->Last - lines->First)
             return Finish(linkresult::BadAnswer);
         if (next > static_cast<unsigned>(FirstLineNumber))
             joined += "\r\n";

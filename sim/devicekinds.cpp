@@ -10,19 +10,24 @@ namespace {
 
 constexpr int Lpc1114PartId = 624955435;
 
+// A chip of the part, powered on; with its ISP jumper fitted it waits in its bootloader.
+std::unique_ptr<lpc::Bootloader> PoweredChip(int partId, bool jumper) {
+    auto chip =
+        std::make_unique<lpc::Bootloader>(lpc::ModelOfPartId(static_cast<std::uint32_t>(partId)));
+    chip->SetJumper(jumper);
+    chip->PowerOn();
+    return chip;
+}
+
 // Models with a fiscal drive have no fiscal memory chip; the others carry an LPC1114/302 unless
 // told otherwise. Its ISP jumper (R4) is fitted unless told otherwise, so it waits in its
 // bootloader from power-on.
-std::shared_ptr<lpc::Bootloader> FiscalMemoryChip(const fiscal::FiscalProfile &profile,
+std::unique_ptr<lpc::Bootloader> FiscalMemoryChip(const fiscal::FiscalProfile &profile,
                                                   const DeviceConfig &config) {
     const std::string part = config.Option("fm");
     if (part == "none" || (part.empty() && profile.FiscalDrive))
         return nullptr;
-    auto chip =
-        lpc::MakeBootloader(static_cast<std::uint32_t>(config.IntOption("fm", Lpc1114PartId)));
-    chip->SetJumper(config.BoolOption("fmjumper", true));
-    chip->PowerOn();
-    return chip;
+    return PoweredChip(config.IntOption("fm", Lpc1114PartId), config.BoolOption("fmjumper", true));
 }
 
 } // namespace
@@ -54,10 +59,8 @@ void RegisterDeviceKinds(DeviceRegistry &registry) {
     registry.Register("lpc-isp",
                       "NXP LPC ROM bootloader; options part (decimal part ID), baud, jumper",
                       [](const DeviceConfig &config) {
-                          auto chip = std::make_unique<lpc::Bootloader>(lpc::ModelOfPartId(
-                              static_cast<std::uint32_t>(config.IntOption("part", 655966023))));
-                          chip->SetJumper(config.BoolOption("jumper", true));
-                          chip->PowerOn();
+                          auto chip = PoweredChip(config.IntOption("part", 655966023),
+                                                  config.BoolOption("jumper", true));
                           chip->SetBaudRate(config.IntOption("baud", chip->Model().DefaultBaud));
                           return chip;
                       });
